@@ -1,0 +1,131 @@
+#include "platform/registry/reg_text.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+namespace qv::reg {
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string ToUtf8(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::u16string ToUtf16(std::string_view s, bool dropInvalid, bool* dropped) {
+    std::u16string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    auto bad = [&] {
+        if (dropped) *dropped = true;
+        if (!dropInvalid) out += u'\uFFFD';
+        ++i;
+    };
+    while (i < s.size()) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            out += static_cast<char16_t>(b);
+            ++i;
+            continue;
+        }
+        int len;
+        char32_t cp;
+        if (b >= 0xC2 && b <= 0xDF) {
+            len = 2;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            len = 3;
+            cp = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            len = 4;
+            cp = b & 0x07;
+        } else {
+            bad();
+            continue;
+        }
+        if (i + len > s.size()) {
+            bad();
+            continue;
+        }
+        bool ok = true;
+        for (int k = 1; k < len; ++k) {
+            unsigned char cb = static_cast<unsigned char>(s[i + k]);
+            if ((cb & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (cb & 0x3F);
+        }
+        // Reject overlong forms, surrogates and values beyond U+10FFFF.
+        if (!ok || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF)) {
+            bad();
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+        i += len;
+    }
+    return out;
+}
+
+char16_t FoldCase(char16_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
+    if (c >= 0xD800 && c <= 0xDFFF) return c;
+    // glibc's wide-character table agrees with Unicode's simple lower case mapping, which is
+    // what Wine's own table holds for the Basic Multilingual Plane.
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    wint_t lower = utf8 ? towlower_l(c, utf8) : c;
+    return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
+}
+
+int CompareNames(std::u16string_view a, std::u16string_view b) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        char16_t ca = a[i], cb = b[i];
+        if (ca == cb) continue;
+        int d = static_cast<int>(FoldCase(ca)) - static_cast<int>(FoldCase(cb));
+        if (d) return d;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace qv::reg

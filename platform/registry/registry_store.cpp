@@ -1,0 +1,542 @@
+#include "platform/registry/registry_store.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <windows.h>
+
+#include "platform/prefix/wineserver_guard.h"
+#include "platform/registry/atomic_file.h"
+#include "platform/registry/reg_text.h"
+
+namespace qv {
+
+namespace fs = std::filesystem;
+using reg::Key;
+
+namespace {
+
+constexpr int kMaxLinkDepth = 16;
+const char16_t kUserSid[] = u"S-1-5-21-0-0-0-1000";
+
+const char* FileNameOf(reg::Branch b) {
+    switch (b) {
+        case reg::Branch::Machine: return "system.reg";
+        case reg::Branch::User: return "user.reg";
+        case reg::Branch::UserDefault: return "userdef.reg";
+    }
+    return "";
+}
+
+// Splits off the first path element (skipping empty ones); returns false when none is left.
+bool NextElement(std::u16string_view& path, std::u16string_view& elem) {
+    while (!path.empty() && path.front() == u'\\') path.remove_prefix(1);
+    if (path.empty()) return false;
+    size_t j = path.find(u'\\');
+    if (j == std::u16string_view::npos) j = path.size();
+    elem = path.substr(0, j);
+    path.remove_prefix(j);
+    return true;
+}
+
+bool StartsWithFolded(std::u16string_view s, std::u16string_view prefix) {
+    return s.size() >= prefix.size() && reg::CompareNames(s.substr(0, prefix.size()), prefix) == 0;
+}
+
+}  // namespace
+
+RegistryStore::RegistryStore(fs::path prefixDir) : prefixDir_(std::move(prefixDir)) {
+    hives_[0].branch = reg::Branch::Machine;
+    hives_[1].branch = reg::Branch::User;
+    hives_[2].branch = reg::Branch::UserDefault;
+    for (Hive& h : hives_) h.file = prefixDir_ / FileNameOf(h.branch);
+    usersView_ = std::make_shared<Key>(u"");
+    usersView_->GetOrAddSubkey(u".Default");
+    usersView_->GetOrAddSubkey(kUserSid);
+    LoadAll();
+}
+
+RegistryStore::~RegistryStore() = default;
+
+RegistryStore::FileIdentity RegistryStore::Identify(const fs::path& p) {
+    FileIdentity id;
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return id;
+    id.exists = true;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    id.ctimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return id;
+}
+
+void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLoadReport* outReport,
+                             std::string* outArch, FileIdentity* outId) const {
+    // Read, then check that the file did not change while we read it.
+    for (int attempt = 0;; ++attempt) {
+        FileIdentity before = Identify(h.file);
+        std::string text;
+        bool readFailed = false;
+        if (before.exists) {
+            std::ifstream in(h.file, std::ios::binary);
+            if (!in) {
+                readFailed = true;
+            } else {
+                std::ostringstream ss;
+                ss << in.rdbuf();
+                text = ss.str();
+            }
+        }
+        FileIdentity after = Identify(h.file);
+        if (before != after && attempt < 5) continue;
+        *outId = after;
+        if (readFailed) {
+            *outRoot = std::make_shared<Key>(u"");
+            (*outRoot)->modified = reg::NowAsFileTime();
+            *outReport = {};
+            outReport->rejected = true;
+            outReport->messages.push_back(std::string(FileNameOf(h.branch)) + " cannot be read");
+            outArch->clear();
+            return;
+        }
+        if (!before.exists) {
+            *outRoot = std::make_shared<Key>(u"");
+            (*outRoot)->modified = reg::NowAsFileTime();
+            *outReport = {};
+            outArch->clear();
+            return;
+        }
+        // Sections written below a link key land under the link's target, as Wine loads
+        // them; only targets inside the same branch can be resolved while loading.
+        reg::Branch branch = h.branch;
+        reg::LinkResolver resolver = [branch](Key* link) -> Key* {
+            const reg::Value* v = link->FindValue(u"SymbolicLinkValue");
+            if (!v || v->type != REG_LINK) return nullptr;
+            std::u16string target(v->data.size() / 2, u'\0');
+            for (size_t i = 0; i < target.size(); ++i)
+                target[i] = static_cast<char16_t>(v->data[2 * i] | (v->data[2 * i + 1] << 8));
+            std::u16string base = u"\\" + reg::BranchPath(branch);
+            if (!StartsWithFolded(target, base)) return nullptr;
+            std::u16string_view rest = std::u16string_view(target).substr(base.size());
+            if (!rest.empty() && rest.front() != u'\\') return nullptr;
+            Key* k = link;
+            while (k->Parent()) k = k->Parent();
+            std::u16string_view elem;
+            while (NextElement(rest, elem)) {
+                if (elem.size() > reg::kMaxKeyNameUnits || k->isLink) return nullptr;
+                k = k->GetOrAddSubkey(elem);
+            }
+            return k;
+        };
+        reg::ParsedHive parsed = reg::ParseWineHive(text, FileNameOf(h.branch), reg::NowAsFileTime(), resolver);
+        *outRoot = parsed.root;
+        *outReport = std::move(parsed.report);
+        *outArch = parsed.arch;
+        return;
+    }
+}
+
+void RegistryStore::LoadAll() {
+    for (Hive& h : hives_) {
+        LoadHive(h, &h.root, &h.report, &h.fileArch, &h.identity);
+        h.journal.clear();
+        h.dirty = false;
+    }
+    DecideArch();
+    ++generation_;
+}
+
+void RegistryStore::DecideArch() {
+    // The first file that carries #arch fixes the prefix type; system.reg without one makes
+    // a 32-bit prefix; with no system.reg at all WINEARCH decides, else 64-bit.
+    Hive& sys = hives_[0];
+    if (!sys.identity.exists) {
+        const char* env = std::getenv("WINEARCH");
+        arch_ = (env && std::string(env) == "win32") ? "win32" : "win64";
+    } else if (sys.report.rejected) {
+        arch_ = "win64";
+    } else {
+        arch_ = sys.fileArch.empty() ? "win32" : sys.fileArch;
+    }
+    for (Hive& h : hives_) {
+        if (!h.identity.exists || h.report.rejected) continue;
+        if (h.fileArch.empty()) continue;
+        if (h.fileArch != "win32" && h.fileArch != "win64") {
+            h.report.rejected = true;
+            h.report.messages.push_back(std::string(FileNameOf(h.branch)) + ": Unknown architecture '#arch=" +
+                                        h.fileArch + "'");
+        } else if (h.fileArch != arch_) {
+            h.report.rejected = true;
+            h.report.messages.push_back(std::string(FileNameOf(h.branch)) + ": Mismatched architecture '#arch=" +
+                                        h.fileArch + "'");
+        }
+        if (h.report.rejected) {
+            // Wine ignores such a file completely.
+            h.root = std::make_shared<Key>(u"");
+            h.root->modified = reg::NowAsFileTime();
+        }
+    }
+}
+
+std::string RegistryStore::WriteRefusal(RegRoot root) const {
+    const Hive* list[3] = {&hives_[0], &hives_[1], &hives_[2]};
+    std::vector<const Hive*> hs;
+    switch (root) {
+        case RegRoot::ClassesRoot:
+        case RegRoot::LocalMachine:
+        case RegRoot::CurrentConfig: hs = {list[0]}; break;
+        case RegRoot::CurrentUser: hs = {list[1]}; break;
+        case RegRoot::Users: hs = {list[1], list[2]}; break;
+    }
+    for (const Hive* h : hs) {
+        if (h->report.rejected || h->report.lossy) {
+            std::string first = h->report.messages.empty() ? "" : " (" + h->report.messages.front() + ")";
+            return h->file.string() + " holds data that cannot be read safely" + first +
+                   ", so Quorvane will not rewrite it: saving would lose that data.";
+        }
+    }
+    return {};
+}
+
+reg::Key& RegistryStore::BranchRoot(reg::Branch branch) { return *hives_[static_cast<int>(branch)].root; }
+
+std::string RegistryStore::Serialize(reg::Branch branch) const {
+    const Hive& h = hives_[static_cast<int>(branch)];
+    return reg::SerializeWineHive(*h.root, branch, arch_);
+}
+
+RegistryStore::Hive* RegistryStore::HiveOf(const Key* key) {
+    const Key* top = key;
+    while (top->Parent()) top = top->Parent();
+    for (Hive& h : hives_)
+        if (h.root.get() == top) return &h;
+    return nullptr;
+}
+
+reg::Key* RegistryStore::FollowLink(const Key* link, bool create, long* error) const {
+    const reg::Value* v = link->FindValue(u"SymbolicLinkValue");
+    if (!v || v->type != REG_LINK) {
+        if (error) *error = ERROR_BADKEY;
+        return nullptr;
+    }
+    std::u16string target(v->data.size() / 2, u'\0');
+    for (size_t i = 0; i < target.size(); ++i)
+        target[i] = static_cast<char16_t>(v->data[2 * i] | (v->data[2 * i + 1] << 8));
+    std::u16string_view rest = target;
+    const Hive* hive = nullptr;
+    for (const Hive& h : hives_) {
+        std::u16string base = u"\\" + reg::BranchPath(h.branch);
+        if (StartsWithFolded(rest, base) && (rest.size() == base.size() || rest[base.size()] == u'\\')) {
+            hive = &h;
+            rest.remove_prefix(base.size());
+            break;
+        }
+    }
+    if (!hive) {
+        if (error) *error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return Walk(hive->root.get(), rest, create, false, nullptr, error);
+}
+
+reg::Key* RegistryStore::Walk(Key* start, std::u16string_view path, bool create, bool openLink, bool* created,
+                              long* error) const {
+    Key* k = start;
+    int links = 0;
+    std::u16string_view elem;
+    auto follow = [&]() -> bool {
+        if (++links > kMaxLinkDepth) {
+            if (error) *error = ERROR_BADKEY;
+            return false;
+        }
+        Key* t = FollowLink(k, create, error);
+        if (!t) return false;
+        k = t;
+        return true;
+    };
+    while (NextElement(path, elem)) {
+        if (k->isLink && !follow()) return nullptr;
+        if (elem.size() > reg::kMaxKeyNameUnits) {
+            if (error) *error = ERROR_INVALID_PARAMETER;
+            return nullptr;
+        }
+        Key* next = k->FindSubkey(elem);
+        if (!next) {
+            if (!create) {
+                if (error) *error = ERROR_FILE_NOT_FOUND;
+                return nullptr;
+            }
+            if (k->isVolatile) {
+                if (error) *error = ERROR_CHILD_MUST_BE_VOLATILE;
+                return nullptr;
+            }
+            int64_t now = reg::NowAsFileTime();
+            next = k->GetOrAddSubkey(elem);
+            next->modified = now;
+            k->Touch(now);
+            if (created) *created = true;
+        }
+        k = next;
+    }
+    if (k->isLink && !openLink && !follow()) return nullptr;
+    return k;
+}
+
+reg::Key* RegistryStore::StartKey(RegRoot root, std::u16string_view& path, bool create, long* error) const {
+    switch (root) {
+        case RegRoot::LocalMachine: return hives_[0].root.get();
+        case RegRoot::CurrentUser: return hives_[1].root.get();
+        case RegRoot::ClassesRoot: return Walk(hives_[0].root.get(), u"Software\\Classes", create, false, nullptr, error);
+        case RegRoot::CurrentConfig:
+            return Walk(hives_[0].root.get(), u"System\\CurrentControlSet\\Hardware Profiles\\Current", create,
+                        false, nullptr, error);
+        case RegRoot::Users: {
+            std::u16string_view elem;
+            std::u16string_view rest = path;
+            if (!NextElement(rest, elem)) return usersView_.get();
+            path = rest;
+            if (reg::NamesEqual(elem, u".Default")) return hives_[2].root.get();
+            if (reg::NamesEqual(elem, kUserSid)) return hives_[1].root.get();
+            // Other users' branches exist only in a running Wine's memory; Wine never saves them.
+            if (error) *error = create ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+reg::Key* RegistryStore::Find(RegRoot root, std::u16string_view path, bool openLink) const {
+    long err = 0;
+    Key* start = StartKey(root, path, false, &err);
+    if (!start) return nullptr;
+    if (start == usersView_.get()) return start;
+    return Walk(start, path, false, openLink, nullptr, &err);
+}
+
+reg::Key* RegistryStore::Create(RegRoot root, std::u16string_view path, bool* created, long* error) {
+    if (created) *created = false;
+    long err = 0;
+    bool anyCreated = false;
+    std::u16string_view rest = path;
+    Key* start = StartKey(root, rest, false, &err);
+    if (!start && (root == RegRoot::ClassesRoot || root == RegRoot::CurrentConfig)) {
+        // The view's base key is missing in this prefix: create it like any other key.
+        rest = path;
+        start = StartKey(root, rest, true, &err);
+        anyCreated = start != nullptr;
+    }
+    if (!start) {
+        if (error) *error = err ? err : ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    if (start == usersView_.get()) {
+        if (!rest.empty()) {
+            if (error) *error = ERROR_ACCESS_DENIED;
+            return nullptr;
+        }
+        return start;
+    }
+    Key* k = Walk(start, rest, true, false, &anyCreated, &err);
+    if (!k) {
+        if (error) *error = err ? err : ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    if (anyCreated) {
+        Record(k, Op{OpKind::CreateKey, {}, {}, 0, {}});
+        if (created) *created = true;
+    }
+    return k;
+}
+
+void RegistryStore::Record(Key* key, Op op) {
+    Hive* h = HiveOf(key);
+    if (!h) return;
+    const Key* base = h->root.get();
+    op.path = key->PathFrom(base);
+    h->journal.push_back(std::move(op));
+    h->dirty = true;
+}
+
+long RegistryStore::SetValue(Key* key, std::u16string_view name, uint32_t type, std::vector<uint8_t> data) {
+    if (!key || key->Deleted()) return ERROR_KEY_DELETED;
+    if (key == usersView_.get()) return ERROR_ACCESS_DENIED;
+    if (name.size() > reg::kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
+    const reg::Value* old = key->FindValue(name);
+    if (old && old->type == type && old->data == data) return ERROR_SUCCESS;  // nothing changes
+    Op op{OpKind::SetValue, {}, std::u16string(name), type, data};
+    key->SetValue(name, type, std::move(data));
+    key->Touch(reg::NowAsFileTime());
+    Record(key, std::move(op));
+    return ERROR_SUCCESS;
+}
+
+long RegistryStore::DeleteValue(Key* key, std::u16string_view name) {
+    if (!key || key->Deleted()) return ERROR_KEY_DELETED;
+    if (!key->RemoveValue(name)) return ERROR_FILE_NOT_FOUND;
+    key->Touch(reg::NowAsFileTime());
+    Record(key, Op{OpKind::DeleteValue, {}, std::u16string(name), 0, {}});
+    return ERROR_SUCCESS;
+}
+
+long RegistryStore::DeleteSubkey(Key* parent, std::u16string_view name, bool recursive) {
+    if (!parent || parent->Deleted()) return ERROR_KEY_DELETED;
+    if (parent == usersView_.get()) return ERROR_ACCESS_DENIED;
+    Key* child = parent->FindSubkey(name);
+    if (!child) return ERROR_FILE_NOT_FOUND;
+    if (!recursive && !child->Subkeys().empty()) return ERROR_ACCESS_DENIED;
+    // Refuse to remove a branch root through a view (HKU\.Default itself).
+    Record(child, Op{OpKind::DeleteKey, {}, {}, 0, {}});
+    parent->RemoveSubkey(name);
+    parent->Touch(reg::NowAsFileTime());
+    return ERROR_SUCCESS;
+}
+
+void RegistryStore::Replay(Hive& h, const std::vector<Op>& ops) {
+    for (const Op& op : ops) {
+        long err = 0;
+        switch (op.kind) {
+            case OpKind::CreateKey:
+                Walk(h.root.get(), op.path, true, true, nullptr, &err);
+                break;
+            case OpKind::SetValue:
+                if (Key* k = Walk(h.root.get(), op.path, true, true, nullptr, &err)) {
+                    k->SetValue(op.name, op.type, op.data);
+                    k->Touch(reg::NowAsFileTime());
+                }
+                break;
+            case OpKind::DeleteValue:
+                if (Key* k = Walk(h.root.get(), op.path, false, true, nullptr, &err)) {
+                    if (k->RemoveValue(op.name)) k->Touch(reg::NowAsFileTime());
+                }
+                break;
+            case OpKind::DeleteKey: {
+                std::u16string_view path = op.path;
+                size_t cut = path.rfind(u'\\');
+                std::u16string_view parentPath = cut == std::u16string_view::npos ? u"" : path.substr(0, cut);
+                std::u16string_view name = cut == std::u16string_view::npos ? path : path.substr(cut + 1);
+                if (Key* p = Walk(h.root.get(), parentPath, false, true, nullptr, &err)) {
+                    if (p->RemoveSubkey(name)) p->Touch(reg::NowAsFileTime());
+                }
+                break;
+            }
+        }
+    }
+}
+
+void RegistryStore::Rollback() {
+    for (Hive& h : hives_) {
+        if (!h.dirty) continue;
+        LoadHive(h, &h.root, &h.report, &h.fileArch, &h.identity);
+        h.journal.clear();
+        h.dirty = false;
+    }
+    DecideArch();
+    ++generation_;
+}
+
+long RegistryStore::SaveHive(Hive& h) {
+    std::string refusal = h.report.rejected || h.report.lossy
+                              ? WriteRefusal(h.branch == reg::Branch::Machine ? RegRoot::LocalMachine
+                                             : h.branch == reg::Branch::User ? RegRoot::CurrentUser
+                                                                             : RegRoot::Users)
+                              : std::string();
+    if (!refusal.empty()) {
+        std::lock_guard<std::mutex> lock(errorMutex_);
+        lastError_ = refusal;
+        return ERROR_ACCESS_DENIED;
+    }
+    if (Identify(h.file) != h.identity) {
+        // Someone else wrote the file after we read it: take their version and put our
+        // changes on top of it.
+        std::shared_ptr<Key> root;
+        reg::HiveLoadReport report;
+        std::string arch;
+        FileIdentity id;
+        LoadHive(h, &root, &report, &arch, &id);
+        if (report.rejected || report.lossy) {
+            std::lock_guard<std::mutex> lock(errorMutex_);
+            lastError_ = h.file.string() + " was changed by another program and can no longer be read safely (" +
+                         (report.messages.empty() ? std::string("unreadable") : report.messages.front()) +
+                         "). Nothing was written.";
+            return ERROR_ACCESS_DENIED;
+        }
+        h.root = root;
+        h.report = std::move(report);
+        h.fileArch = arch;
+        h.identity = id;
+        ++generation_;
+        std::vector<Op> ops = h.journal;
+        Replay(h, ops);
+    }
+    try {
+        WriteFileAtomically(h.file, reg::SerializeWineHive(*h.root, h.branch, arch_));
+    } catch (const FileWriteError& e) {
+        std::lock_guard<std::mutex> lock(errorMutex_);
+        lastError_ = std::string("The registry could not be saved: ") + e.what() + ". Nothing was changed.";
+        return ERROR_CANTWRITE;
+    }
+    h.identity = Identify(h.file);
+    h.journal.clear();
+    h.dirty = false;
+    return ERROR_SUCCESS;
+}
+
+long RegistryStore::Commit() {
+    if (batchDepth_ > 0) return ERROR_SUCCESS;
+    bool any = false;
+    for (const Hive& h : hives_) any = any || h.dirty;
+    if (!any) return ERROR_SUCCESS;
+
+    WineServerGuard guard(prefixDir_);
+    if (!guard.Acquired()) {
+        {
+            std::lock_guard<std::mutex> lock(errorMutex_);
+            lastError_ = WineRunningMessage(prefixDir_, guard.Status());
+        }
+        Rollback();
+        return ERROR_SHARING_VIOLATION;
+    }
+    long result = ERROR_SUCCESS;
+    for (Hive& h : hives_) {
+        if (!h.dirty) continue;
+        long r = SaveHive(h);
+        if (r != ERROR_SUCCESS) result = r;
+    }
+    if (result != ERROR_SUCCESS) Rollback();
+    return result;
+}
+
+void RegistryStore::BeginBatch() { ++batchDepth_; }
+
+long RegistryStore::EndBatch() {
+    if (batchDepth_ > 0) --batchDepth_;
+    return batchDepth_ == 0 ? Commit() : ERROR_SUCCESS;
+}
+
+bool RegistryStore::ReloadChangedFiles() {
+    bool any = false;
+    for (Hive& h : hives_) {
+        if (h.dirty || Identify(h.file) == h.identity) continue;
+        LoadHive(h, &h.root, &h.report, &h.fileArch, &h.identity);
+        any = true;
+    }
+    if (any) {
+        DecideArch();
+        ++generation_;
+    }
+    return any;
+}
+
+std::string RegistryStore::LastError() const {
+    std::lock_guard<std::mutex> lock(errorMutex_);
+    return lastError_;
+}
+
+std::vector<std::string> RegistryStore::LoadMessages() const {
+    std::vector<std::string> out;
+    for (const Hive& h : hives_) out.insert(out.end(), h.report.messages.begin(), h.report.messages.end());
+    return out;
+}
+
+}  // namespace qv

@@ -1,0 +1,140 @@
+// The registry of one Wine prefix, in memory, with durable saving.
+//
+// HKLM is system.reg, HKCU user.reg, HKU\.Default userdef.reg. HKCR, HKCC and HKU are views
+// onto them as Wine maps them, and link keys (#link) are followed to their targets.
+//
+// Every change is recorded in a journal and saved before the operation that made it is
+// reported done (or at the end of a batch). A save refuses while a wineserver runs for the
+// prefix, never writes a file that was loaded with unreadable parts, and, when another
+// process changed a file after we loaded it, loads that file again and reapplies our changes
+// instead of overwriting theirs. A failed save puts memory back to what is on disk.
+//
+// Locking: callers take ReadLock() or WriteLock() around every use of keys they obtained.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "platform/registry/reg_key.h"
+#include "platform/registry/wine_hive_format.h"
+
+namespace qv {
+
+enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
+
+class RegistryStore {
+public:
+    // Loads the three files of `prefixDir` (missing files count as empty branches).
+    explicit RegistryStore(std::filesystem::path prefixDir);
+    ~RegistryStore();
+
+    std::shared_lock<std::shared_mutex> ReadLock() const { return std::shared_lock(mutex_); }
+    std::unique_lock<std::shared_mutex> WriteLock() { return std::unique_lock(mutex_); }
+
+    // Changes whenever trees are replaced (reload, rollback): key pointers obtained before
+    // must then be looked up again by path.
+    uint64_t Generation() const { return generation_; }
+
+    // Finds a key below a root; `path` holds elements separated by backslashes (empty
+    // elements are ignored). Links are followed, the last one too unless `openLink`.
+    // Returns null when a key on the way is missing.
+    reg::Key* Find(RegRoot root, std::u16string_view path, bool openLink = false) const;
+
+    // Like Find, but creates missing keys. Fails (null, *error set) on a name that is too
+    // long, below HKEY_USERS\<unknown SID>, or where a link cannot be followed.
+    reg::Key* Create(RegRoot root, std::u16string_view path, bool* created, long* error);
+
+    // The synthetic HKEY_USERS key: its subkeys are ".Default" and the user's SID.
+    const reg::Key& UsersView() const { return *usersView_; }
+
+    // Changes (caller holds the write lock). They take effect in memory at once and are
+    // saved by Commit(). Each returns a Windows error code (0 = success).
+    long SetValue(reg::Key* key, std::u16string_view name, uint32_t type, std::vector<uint8_t> data);
+    long DeleteValue(reg::Key* key, std::u16string_view name);
+    long DeleteSubkey(reg::Key* parent, std::u16string_view name, bool recursive);
+
+    // Saves every changed branch unless a batch is open. On failure memory goes back to the
+    // files' content, the error text is kept (LastError) and a Windows error code returned.
+    long Commit();
+    void BeginBatch();
+    long EndBatch();  // commits when the outermost batch ends
+
+    // Loads files that another process changed since we read them (when we hold no unsaved
+    // changes for them). Returns true when something was reloaded.
+    bool ReloadChangedFiles();
+
+    std::string LastError() const;
+    // What the loader reported about the files (Wine's messages, refusals).
+    std::vector<std::string> LoadMessages() const;
+    // Empty when the branch can be written; otherwise why not.
+    std::string WriteRefusal(RegRoot root) const;
+
+    const std::filesystem::path& PrefixDir() const { return prefixDir_; }
+    std::string Arch() const { return arch_; }
+
+    // For tests and tools: the serialized form of a branch as it would be saved now.
+    std::string Serialize(reg::Branch branch) const;
+    reg::Key& BranchRoot(reg::Branch branch);
+
+private:
+    struct FileIdentity {
+        bool exists = false;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        int64_t mtimeNs = 0;
+        int64_t ctimeNs = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    enum class OpKind { SetValue, DeleteValue, CreateKey, DeleteKey };
+    struct Op {
+        OpKind kind;
+        std::u16string path;  // from the branch root, elements joined by '\'
+        std::u16string name;
+        uint32_t type = 0;
+        std::vector<uint8_t> data;
+    };
+    struct Hive {
+        reg::Branch branch;
+        std::filesystem::path file;
+        std::shared_ptr<reg::Key> root;
+        std::string fileArch;
+        reg::HiveLoadReport report;
+        FileIdentity identity;
+        std::vector<Op> journal;
+        bool dirty = false;
+    };
+
+    void LoadAll();
+    void LoadHive(Hive& h, std::shared_ptr<reg::Key>* outRoot, reg::HiveLoadReport* outReport,
+                  std::string* outArch, FileIdentity* outId) const;
+    void DecideArch();
+    Hive* HiveOf(const reg::Key* key);
+    reg::Key* Walk(reg::Key* start, std::u16string_view path, bool create, bool openLink, bool* created,
+                   long* error) const;
+    reg::Key* FollowLink(const reg::Key* link, bool create, long* error) const;
+    reg::Key* StartKey(RegRoot root, std::u16string_view& path, bool create, long* error) const;
+    void Record(reg::Key* key, Op op);
+    void Replay(Hive& h, const std::vector<Op>& ops);
+    void Rollback();
+    long SaveHive(Hive& h);
+    static FileIdentity Identify(const std::filesystem::path& p);
+
+    std::filesystem::path prefixDir_;
+    Hive hives_[3];  // Machine, User, UserDefault
+    std::shared_ptr<reg::Key> usersView_;
+    std::string arch_;
+    mutable std::shared_mutex mutex_;
+    uint64_t generation_ = 1;
+    int batchDepth_ = 0;
+    mutable std::mutex errorMutex_;
+    std::string lastError_;
+};
+
+}  // namespace qv

@@ -1,0 +1,169 @@
+// Reading and writing Wine's registry files, checked against files Wine itself wrote.
+#include <gtest/gtest.h>
+
+#include "platform/registry/reg_text.h"
+#include "platform/registry/wine_hive_format.h"
+#include "temp_dir.h"
+
+using namespace qv::reg;
+using qvtest::Fixtures;
+using qvtest::ReadFile;
+
+namespace {
+
+Branch BranchOfFile(const std::string& name) {
+    if (name == "system.reg") return Branch::Machine;
+    if (name == "user.reg") return Branch::User;
+    return Branch::UserDefault;
+}
+
+std::string RoundTrip(const std::string& text, const std::string& name, int64_t now, HiveLoadReport* report = nullptr) {
+    ParsedHive h = ParseWineHive(text, name, now);
+    if (report) *report = h.report;
+    return SerializeWineHive(*h.root, BranchOfFile(name), h.arch.empty() ? "win64" : h.arch);
+}
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+}
+
+void StampAll(Key& root, int64_t t) {
+    std::vector<Key*> pending{&root};
+    while (!pending.empty()) {
+        Key* k = pending.back();
+        pending.pop_back();
+        k->modified = t;
+        for (auto& c : k->Subkeys()) pending.push_back(c.get());
+    }
+}
+
+int64_t ParseHexTime(const std::string& hex) { return static_cast<int64_t>(std::stoull(hex, nullptr, 16)); }
+
+}  // namespace
+
+TEST(WineHiveFormat, WineWrittenFilesRoundTripByteForByte) {
+    for (const char* dir : {"fresh", "testprefix-files", "loader-tests/c2/out", "loader-tests/c9/out",
+                            "loader-tests/c8/out"}) {
+        for (const char* file : {"system.reg", "user.reg", "userdef.reg"}) {
+            std::string text = ReadFile(Fixtures() / dir / file);
+            ASSERT_FALSE(text.empty()) << dir << "/" << file;
+            HiveLoadReport report;
+            EXPECT_EQ(RoundTrip(text, file, 1, &report), text) << dir << "/" << file;
+            EXPECT_FALSE(report.lossy) << dir << "/" << file;
+            EXPECT_TRUE(report.messages.empty()) << dir << "/" << file;
+        }
+    }
+}
+
+TEST(WineHiveFormat, OddInputIsReadAsWineReadsIt) {
+    // Unsorted sections, escapes of every kind, duplicate names, bad values, a link, a class,
+    // garbage lines: Wine's own save of the same input is the expected result. The keys that
+    // had no time got Wine's load time, which we pass as "now".
+    // One deliberate difference: Wine gives the branch root its load time even when the file
+    // names one ("[] 1600000000"); we keep the file's, so that our own saves read back exactly.
+    std::string expected = ReadFile(Fixtures() / "loader-tests/c2/out/user.reg");
+    const std::string wineRoot = "[] 1796703968\n#time=1dd86cc3f58d2a4\n";
+    ASSERT_NE(expected.find(wineRoot), std::string::npos);
+    expected.replace(expected.find(wineRoot), wineRoot.size(), "[] 1600000000\n#time=1d689c921a68000\n");
+    const int64_t wineNow = ParseHexTime("1dd86cc3f58d2a4");
+    HiveLoadReport report;
+    EXPECT_EQ(RoundTrip(ReadFile(Fixtures() / "loader-tests/c2/in/user.reg"), "user.reg", wineNow, &report), expected);
+    EXPECT_TRUE(report.lossy);
+
+    // Every message Wine printed is reported, in the same order.
+    std::istringstream wine(ReadFile(Fixtures() / "loader-tests/c2/wineserver-stderr.txt"));
+    std::string line;
+    size_t at = 0;
+    while (std::getline(wine, line)) {
+        if (line.rfind("user.reg:", 0) != 0) continue;
+        while (at < report.messages.size() && report.messages[at] != line) ++at;
+        EXPECT_LT(at, report.messages.size()) << "missing: " << line;
+    }
+}
+
+TEST(WineHiveFormat, LimitsCrLfLinksAndSwallowedLinesMatchWine) {
+    for (const char* c : {"c5", "c8", "c9"}) {
+        std::string in = ReadFile(Fixtures() / "loader-tests" / c / "in/user.reg");
+        std::string out = ReadFile(Fixtures() / "loader-tests" / c / "out/user.reg");
+        // c9 writes a section below a link key: it lands under the link's target.
+        LinkResolver resolve = [](Key* link) -> Key* {
+            Key* root = link;
+            while (root->Parent()) root = root->Parent();
+            return root->GetOrAddSubkey(u"Software")->GetOrAddSubkey(u"Target");
+        };
+        ParsedHive h = ParseWineHive(in, "user.reg", 1, resolve);
+        EXPECT_EQ(SerializeWineHive(*h.root, Branch::User, "win64"), out) << c;
+    }
+}
+
+TEST(WineHiveFormat, RejectsBadHeadersAndReportsWhatItDrops) {
+    for (const std::string& bad : {std::string(""), std::string("\xEF\xBB\xBFWINE REGISTRY Version 2\n"),
+                                  std::string("WINE REGISTRY Version 2 \n"), std::string("garbage")}) {
+        ParsedHive h = ParseWineHive(bad, "user.reg", 1);
+        EXPECT_TRUE(h.report.rejected);
+    }
+    const std::string text =
+        "WINE REGISTRY Version 2\n#arch=win64\n[A] 1\n\"bad\\xd800\"=\"\xff\"\n";  // invalid UTF-8 byte
+    ParsedHive h = ParseWineHive(text, "user.reg", 1);
+    EXPECT_FALSE(h.report.rejected);
+    EXPECT_TRUE(h.report.lossy);
+}
+
+TEST(WineHiveFormat, EscapingKeepsEveryCodeUnitAndWrapsLikeWine) {
+    Key root(u"");
+    std::u16string tricky = u"a\\b\"c[d]e\x01" u"7\x1b\xe9" u"A\xd83d\xde00\xdc00z\x7f\x00e9";
+    Key* k = root.GetOrAddSubkey(u"K[1]\t\xe9");
+    k->modified = kTicks1601To1970;
+    std::vector<uint8_t> sz;
+    for (char16_t c : tricky + u'\0') {
+        sz.push_back(static_cast<uint8_t>(c & 0xff));
+        sz.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    k->SetValue(tricky, 1, sz);
+    k->SetValue(u"bin", 3, std::vector<uint8_t>(100, 0xab));
+    k->SetValue(u"odd", 0x12345, {1, 2, 3});
+    k->SetValue(u"shortdword", 4, {1, 2});
+    k->SetValue(u"unterminated", 1, {'a', 0, 'b', 0});
+    k->SetValue(u"empty", 0, {});
+    StampAll(root, kTicks1601To1970);
+    std::string text = SerializeWineHive(root, Branch::User, "win64");
+    EXPECT_NE(text.find("[K\\[1\\]\\t\\xe9] 0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"bin\"=hex:" + Repeat("ab,", 23) + "\\\n  " + Repeat("ab,", 25) + "\\\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"odd\"=hex(12345):01,02,03\n"), std::string::npos);
+    EXPECT_NE(text.find("\"shortdword\"=hex(4):01,02\n"), std::string::npos);
+    EXPECT_NE(text.find("\"unterminated\"=hex(1):61,00,62,00\n"), std::string::npos);
+    EXPECT_NE(text.find("\"empty\"=hex(0):\n"), std::string::npos);
+
+    ParsedHive back = ParseWineHive(text, "user.reg", 1);
+    EXPECT_FALSE(back.report.lossy);
+    const Key* k2 = back.root->FindSubkey(u"k[1]\t\xc9");
+    ASSERT_NE(k2, nullptr);
+    const Value* v = k2->FindValue(tricky);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->data, sz);
+    EXPECT_EQ(SerializeWineHive(*back.root, Branch::User, "win64"), text);
+}
+
+TEST(WineHiveFormat, DeepTreesAndLargeDataNeitherCrashNorLoseAnything) {
+    Key root(u"");
+    Key* k = &root;
+    for (int i = 0; i < 5000; ++i) k = k->GetOrAddSubkey(u"level" + std::u16string(1, u'a' + i % 26));
+    k->SetValue(std::u16string(kMaxValueNameUnits, u'n'), 3, std::vector<uint8_t>(65536, 7));
+    std::u16string longName(kMaxKeyNameUnits, u'x');
+    root.GetOrAddSubkey(longName)->SetValue(u"", 1, {0, 0});
+    StampAll(root, kTicks1601To1970 + 1234567 * kTicksPerSecond);
+    std::string text = SerializeWineHive(root, Branch::Machine, "win64");
+    ParsedHive back = ParseWineHive(text, "system.reg", 1);
+    EXPECT_FALSE(back.report.lossy);
+    EXPECT_EQ(SerializeWineHive(*back.root, Branch::Machine, "win64"), text);
+}
+
+TEST(WineHiveFormat, NameOrderFollowsWine) {
+    // The order Wine wrote in the test prefix: '_' before letters, non-ASCII after 'z'.
+    std::vector<std::u16string> names = {u"A", u"b", u"B1", u"B_underscore", u"Ba", u"TrulyEmpty", u"z", u"\xc4"};
+    for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_LT(CompareNames(names[i], names[i + 1]), 0) << i;
+    EXPECT_EQ(CompareNames(u"\xc4", u"\xe4"), 0);
+}
