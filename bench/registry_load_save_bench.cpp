@@ -1,0 +1,172 @@
+// Loading and saving a large registry file, against just reading and writing its bytes.
+//
+// The file is the fresh Wine prefix's system.reg scaled up: its whole tree is copied under
+// numbered keys until it holds at least 200,000 keys. Each measurement reports MB/s; the
+// summary prints each registry operation next to its raw-I/O anchor from the same run.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/registry/atomic_file.h"
+#include "platform/registry/reg_key.h"
+#include "platform/registry/wine_hive_format.h"
+
+namespace fs = std::filesystem;
+using namespace qv::reg;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+size_t CountKeys(const Key& k) {
+    size_t n = 1;
+    std::vector<const Key*> pending{&k};
+    n = 0;
+    while (!pending.empty()) {
+        const Key* c = pending.back();
+        pending.pop_back();
+        ++n;
+        for (auto& s : c->Subkeys()) pending.push_back(s.get());
+    }
+    return n;
+}
+
+struct Workload {
+    fs::path dir;
+    fs::path file;
+    std::string text;
+    size_t keys = 0;
+};
+
+Workload& TheWorkload() {
+    static Workload w = [] {
+        Workload w;
+        std::string base = ReadAll(fs::path(QV_FIXTURES_DIR) / "fresh" / "system.reg");
+        if (base.empty()) {
+            std::fprintf(stderr, "fixture system.reg not found under %s\n", QV_FIXTURES_DIR);
+            std::exit(1);
+        }
+        ParsedHive h = ParseWineHive(base, "system.reg", NowAsFileTime());
+        size_t perCopy = CountKeys(*h.root);
+        auto root = CloneTree(*h.root);
+        Key* copies = root->GetOrAddSubkey(u"ScaledCopies");
+        copies->modified = h.root->modified;
+        for (int i = 0; CountKeys(*root) < 200000; ++i) {
+            auto copy = CloneTree(*h.root);
+            Key* dst = copies->GetOrAddSubkey(u"Copy" + std::u16string(1, u'A' + i / 26) + std::u16string(1, u'a' + i % 26));
+            dst->modified = h.root->modified;
+            // Graft the copy's top-level keys below the numbered key.
+            std::vector<std::pair<const Key*, Key*>> pending;
+            for (auto& s : copy->Subkeys()) pending.push_back({s.get(), dst});
+            while (!pending.empty()) {
+                auto [src, parent] = pending.back();
+                pending.pop_back();
+                Key* k = parent->GetOrAddSubkey(src->Name());
+                k->modified = src->modified;
+                k->isLink = false;  // copies are plain keys
+                for (const Value& v : src->Values())
+                    if (!src->isLink) k->SetValue(v.name, v.type, v.data);
+                for (auto& s : src->Subkeys()) pending.push_back({s.get(), k});
+            }
+        }
+        w.keys = CountKeys(*root);
+        w.text = SerializeWineHive(*root, Branch::Machine, "win64");
+        w.dir = fs::temp_directory_path() / ("quorvane-bench-" + std::to_string(::getpid()));
+        fs::create_directories(w.dir);
+        w.file = w.dir / "system.reg";
+        std::ofstream(w.file, std::ios::binary) << w.text;
+        std::fprintf(stderr, "workload: %zu keys (%zu per copy of the fixture), %.1f MB\n", w.keys, perCopy,
+                     w.text.size() / 1e6);
+        return w;
+    }();
+    return w;
+}
+
+void RawRead(benchmark::State& state) {
+    Workload& w = TheWorkload();
+    for (auto _ : state) {
+        std::string s = ReadAll(w.file);
+        benchmark::DoNotOptimize(s.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * w.text.size()));
+}
+
+void Load(benchmark::State& state) {
+    Workload& w = TheWorkload();
+    for (auto _ : state) {
+        ParsedHive h = ParseWineHive(ReadAll(w.file), "system.reg", 1);
+        benchmark::DoNotOptimize(h.root.get());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * w.text.size()));
+}
+
+void RawWrite(benchmark::State& state) {
+    Workload& w = TheWorkload();
+    fs::path out = w.dir / "raw.out";
+    for (auto _ : state) {
+        int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        size_t done = 0;
+        while (done < w.text.size()) {
+            ssize_t n = ::write(fd, w.text.data() + done, w.text.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        ::fsync(fd);
+        ::close(fd);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * w.text.size()));
+}
+
+void Save(benchmark::State& state) {
+    Workload& w = TheWorkload();
+    ParsedHive h = ParseWineHive(w.text, "system.reg", 1);
+    fs::path out = w.dir / "saved.reg";
+    for (auto _ : state) qv::WriteFileAtomically(out, SerializeWineHive(*h.root, Branch::Machine, "win64"));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * w.text.size()));
+}
+
+BENCHMARK(RawRead)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(Load)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(RawWrite)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(Save)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+// Console output as usual, plus a record of each benchmark's throughput for the summary.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> mbPerSecond;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs) {
+            auto it = r.counters.find("bytes_per_second");
+            if (it != r.counters.end()) mbPerSecond[r.run_name.function_name] = it->second.value / 1e6;
+        }
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto& m = reporter.mbPerSecond;
+    std::printf("\n%-6s %12s %14s %8s\n", "", "registry MB/s", "raw I/O MB/s", "ratio");
+    if (m.count("Load") && m.count("RawRead"))
+        std::printf("%-6s %12.1f %14.1f %8.3f\n", "load", m["Load"], m["RawRead"], m["Load"] / m["RawRead"]);
+    if (m.count("Save") && m.count("RawWrite"))
+        std::printf("%-6s %12.1f %14.1f %8.3f\n", "save", m["Save"], m["RawWrite"], m["Save"] / m["RawWrite"]);
+    std::error_code ec;
+    fs::remove_all(TheWorkload().dir, ec);
+    return 0;
+}
