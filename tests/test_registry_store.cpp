@@ -263,3 +263,21 @@ TEST(RegistryStoreFreshPrefix, TheWholeFreshPrefixRoundTrips) {
     EXPECT_EQ(store.Serialize(qv::reg::Branch::User), ReadFile(root / "user.reg"));
     EXPECT_EQ(store.Serialize(qv::reg::Branch::UserDefault), ReadFile(root / "userdef.reg"));
 }
+
+TEST(RegistryStoreWine, WineReadsBackWhatWeSaved) {
+    if (std::system("command -v wine >/dev/null 2>&1") != 0) GTEST_SKIP() << "Wine is not installed";
+    TempDir tmp;
+    fs::path root = UnpackFreshPrefix(tmp.path());
+    ASSERT_FALSE(root.empty());
+    qv::SetActivePrefix(std::make_shared<qv::Prefix>(root));
+    ASSERT_TRUE(CSystem32::SetRegistryValue("Software\\QuorvaneReadBack", "Text", "caf\xc3\xa9 \"x\"", HKEY_CURRENT_USER));
+    ASSERT_TRUE(CSystem32::SetRegistryValue("Software\\QuorvaneReadBack", "Number", 42, HKEY_CURRENT_USER));
+    qv::SetActivePrefix(nullptr);
+    std::string cmd = "WINEPREFIX='" + root.string() + "' WINEDEBUG=-all wine reg query 'HKCU\\Software\\QuorvaneReadBack' > '" +
+                      (tmp.path() / "out.txt").string() + "' 2>/dev/null; WINEPREFIX='" + root.string() +
+                      "' wineserver -k >/dev/null 2>&1";
+    (void)std::system(cmd.c_str());
+    std::string out = ReadFile(tmp.path() / "out.txt");
+    EXPECT_NE(out.find("Number    REG_DWORD    0x2a"), std::string::npos) << out;
+    EXPECT_NE(out.find("Text    REG_SZ"), std::string::npos) << out;
+}

@@ -1,6 +1,8 @@
 // Reading and writing Wine's registry files, checked against files Wine itself wrote.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/registry/reg_text.h"
 #include "platform/registry/wine_hive_format.h"
 #include "temp_dir.h"
@@ -166,4 +168,20 @@ TEST(WineHiveFormat, NameOrderFollowsWine) {
     std::vector<std::u16string> names = {u"A", u"b", u"B1", u"B_underscore", u"Ba", u"TrulyEmpty", u"z", u"\xc4"};
     for (size_t i = 0; i + 1 < names.size(); ++i) EXPECT_LT(CompareNames(names[i], names[i + 1]), 0) << i;
     EXPECT_EQ(CompareNames(u"\xc4", u"\xe4"), 0);
+}
+
+TEST(WineHiveFormat, TruncatedAndMangledFilesAreReportedNeverCrash) {
+    const std::string text = ReadFile(Fixtures() / "testprefix-files/user.reg");
+    std::mt19937 rng(7);
+    for (int i = 0; i < 300; ++i) {
+        size_t cut = 30 + rng() % (text.size() - 30);
+        ParsedHive h = ParseWineHive(text.substr(0, cut), "user.reg", 1);
+        EXPECT_TRUE(h.report.lossy || text[cut - 1] == '\n') << cut;
+    }
+    for (int i = 0; i < 300; ++i) {
+        std::string mangled = text;
+        for (int j = 0; j < 20; ++j) mangled[24 + rng() % (mangled.size() - 24)] = static_cast<char>(rng());
+        ParsedHive h = ParseWineHive(mangled, "user.reg", 1);
+        (void)SerializeWineHive(*h.root, Branch::User, "win64");
+    }
 }

@@ -503,6 +503,12 @@ ParsedHive HiveParser::Run() {
         result_.report.messages.push_back(fileName_ + " is not a valid registry file");
         return std::move(result_);
     }
+    if (text_.back() != '\n') {
+        // Wine ends every file with a line end: this one was cut off (a disk that filled
+        // up, a copy that stopped), so whatever followed is gone.
+        result_.report.lossy = true;
+        result_.report.messages.push_back(fileName_ + " ends in the middle of a line: it looks truncated");
+    }
     while (NextLine()) {
         size_t p = 0;
         while (p < line_.size() && (line_[p] == ' ' || line_[p] == '\t')) ++p;
