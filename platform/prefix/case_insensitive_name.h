@@ -1,0 +1,24 @@
+// File and variable names compared as Windows compares them: without regard to case.
+// Names are UTF-8 (the ANSI code page of the Win32 stand-in); every code point is folded
+// with the C library's simple lower-case mapping, so "É" matches "é" as well as "E" matches
+// "e". Bytes that are not valid UTF-8 compare as themselves.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// The case-folded code points of a name: equal results mean equal names.
+std::u32string FoldNameCase(std::string_view name);
+
+// True when two names differ at most in letter case.
+bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
+
+// A strict weak order on names that ignores letter case (for sorted listings and maps).
+struct NameLessIgnoringCase {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+
+}  // namespace qv

@@ -1,0 +1,160 @@
+#include "platform/prefix/drive_map.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "platform/prefix/case_insensitive_name.h"
+
+namespace fs = std::filesystem;
+
+namespace qv {
+namespace {
+
+bool EntryExists(const fs::path& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// True when `prefix` is `path` or one of its ancestors, compared name by name.
+bool IsWithin(const fs::path& path, const fs::path& prefix, fs::path& remainder) {
+    auto p = path.begin();
+    for (auto q = prefix.begin(); q != prefix.end(); ++q) {
+        if (q->empty()) continue;  // a trailing separator of the prefix
+        if (p == path.end() || *p != *q) return false;
+        ++p;
+    }
+    remainder.clear();
+    for (; p != path.end(); ++p)
+        if (!p->empty()) remainder /= *p;
+    return true;
+}
+
+size_t ComponentCount(const fs::path& path) {
+    size_t count = 0;
+    for (const auto& part : path)
+        if (!part.empty()) ++count;
+    return count;
+}
+
+struct DriveRoot {
+    char letter;
+    fs::path folder;  // absolute, normalised
+};
+
+// Every mapped drive with the forms of its folder that a path may start with: the folder
+// the link names (lexically) and the folder it really is (all links resolved).
+std::vector<DriveRoot> DriveRoots(const Prefix& prefix) {
+    std::vector<DriveRoot> roots;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        fs::path folder = prefix.DriveFolder(letter);
+        if (folder.empty()) continue;
+        std::error_code error;
+        fs::path absolute = fs::absolute(folder, error);
+        if (error) continue;
+        fs::path lexical = absolute;
+        if (fs::is_symlink(absolute, error)) {
+            fs::path target = fs::read_symlink(absolute, error);
+            if (!error) lexical = target.is_absolute() ? target : absolute.parent_path() / target;
+        }
+        roots.push_back({static_cast<char>(letter - 'a' + 'A'), lexical.lexically_normal()});
+        fs::path real = fs::canonical(absolute, error);
+        if (!error && real != roots.back().folder) roots.push_back({roots.back().letter, real});
+        roots.push_back({roots.back().letter, absolute.lexically_normal()});
+    }
+    return roots;
+}
+
+std::optional<std::string> MapThroughDrives(const std::vector<DriveRoot>& roots,
+                                            const fs::path& path) {
+    const DriveRoot* best = nullptr;
+    size_t bestDepth = 0;
+    fs::path bestRemainder;
+    for (const DriveRoot& root : roots) {
+        fs::path remainder;
+        if (!IsWithin(path, root.folder, remainder)) continue;
+        size_t depth = ComponentCount(root.folder);
+        if (best == nullptr || depth > bestDepth ||
+            (depth == bestDepth && root.letter < best->letter)) {
+            best = &root;
+            bestDepth = depth;
+            bestRemainder = remainder;
+        }
+    }
+    if (best == nullptr) return std::nullopt;
+    std::string text{best->letter, ':', '\\'};
+    bool first = true;
+    for (const auto& part : bestRemainder) {
+        if (!first) text += '\\';
+        text += part.string();
+        first = false;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
+    if (EntryExists(folder / std::string(name))) return std::string(name);
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) return std::nullopt;
+    std::optional<std::string> found;
+    while (dirent* entry = ::readdir(dir.get())) {
+        std::string_view candidate = entry->d_name;
+        if (candidate == "." || candidate == "..") continue;
+        if (!NamesEqualIgnoringCase(candidate, name)) continue;
+        // Several spellings of one name can exist on a Unix disk; take the same one always.
+        if (!found || candidate < *found) found = std::string(candidate);
+    }
+    return found;
+}
+
+std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath) {
+    fs::path path = prefix.DriveFolder(windowsPath.drive);
+    if (path.empty()) return std::nullopt;
+    bool matching = true;
+    for (const std::string& name : windowsPath.components) {
+        if (matching) {
+            std::optional<std::string> onDisk = FindNameIgnoringCase(path, name);
+            if (onDisk) {
+                path /= *onDisk;
+                continue;
+            }
+            matching = false;
+        }
+        path /= name;
+    }
+    return path;
+}
+
+std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, std::string_view windowsPath) {
+    std::optional<WindowsPath> full = ResolveWindowsPath(windowsPath);
+    if (!full) return std::nullopt;
+    return WindowsToUnixPath(prefix, *full);
+}
+
+std::string UnixToWindowsPath(const Prefix& prefix, const fs::path& unixPath) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(unixPath, error);
+    if (error) absolute = unixPath;
+    absolute = absolute.lexically_normal();
+    std::vector<DriveRoot> roots = DriveRoots(prefix);
+    // The path as written first, so that a link inside a drive (a profile folder that
+    // points into the home folder) keeps its Windows name; then with links resolved.
+    if (auto text = MapThroughDrives(roots, absolute)) return *text;
+    fs::path real = fs::weakly_canonical(absolute, error);
+    if (!error)
+        if (auto text = MapThroughDrives(roots, real)) return *text;
+    std::string text = "\\\\?\\unix";
+    for (char c : absolute.string()) text += (c == '/') ? '\\' : c;
+    return text;
+}
+
+}  // namespace qv

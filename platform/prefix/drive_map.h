@@ -1,0 +1,34 @@
+// Windows paths of a Wine prefix mapped to Unix paths and back. Each drive letter is the
+// folder <prefix>/dosdevices/<letter>: (normally a link: c: -> ../drive_c, z: -> /).
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/prefix/prefix.h"
+#include "platform/prefix/windows_path.h"
+
+namespace qv {
+
+// The Unix path of a Windows path (see ResolveWindowsPath for the forms accepted). Each name
+// is matched against the disk without regard to case, as Windows matches it; from the first
+// name that matches nothing on, the remaining names are appended as given, so a path to a
+// missing file still maps. Empty when the path names no drive or its drive is not mapped.
+std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
+                                                       std::string_view windowsPath);
+std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
+                                                       const WindowsPath& windowsPath);
+
+// The Windows path of a Unix path: the drive whose folder holds it, the most specific one
+// when several do (so C: wins over Z:, which maps the whole file system). A path outside
+// every drive is given in Wine's "\\?\unix\..." form.
+std::string UnixToWindowsPath(const Prefix& prefix, const std::filesystem::path& unixPath);
+
+// The name of the entry of `folder` that equals `name` without regard to case, the exact
+// spelling first; empty when there is none or the folder cannot be read.
+std::optional<std::string> FindNameIgnoringCase(const std::filesystem::path& folder,
+                                                std::string_view name);
+
+}  // namespace qv

@@ -1,0 +1,28 @@
+// The path argument of a Win32 file function: made full and mapped into the active prefix,
+// with the error code Windows would give when that fails.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "platform/prefix/windows_path.h"
+
+namespace qv {
+
+struct ApiPath {
+    WindowsPath windows;
+    std::filesystem::path unix;
+};
+
+// The mapped path, or empty with `error` set (ERROR_INVALID_PARAMETER for a null pointer,
+// ERROR_PATH_NOT_FOUND when no prefix is active, the text names no drive or the drive is
+// not mapped).
+std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error);
+
+// The error for a path that names nothing: ERROR_FILE_NOT_FOUND when its folder exists,
+// ERROR_PATH_NOT_FOUND when the folder is missing too.
+DWORD MissingPathError(const std::filesystem::path& unixPath);
+
+}  // namespace qv

@@ -1,0 +1,373 @@
+// CRegistryObject::FileVerified: does the file that a registry string names exist?
+//
+// Registry strings name files in many shapes: plain paths, quoted paths followed by
+// arguments, unquoted paths with blanks followed by arguments, environment references,
+// "rundll32 library,entry" commands, resource references ("shell32.dll,-101",
+// "@tzres.dll,-10", "explorer.exe#0100", a type library's "x.dll\2"), bare names that
+// Windows searches for, NT forms ("\??\C:\...", "\SystemRoot\..."), and Unix paths that Wine
+// accepts. The answer is conservative: "missing" only when the string clearly names a
+// file and that file is nowhere Windows would find it. Anything that cannot be decided
+// (unknown variables, relative paths with folders, network paths, URLs, drives that are not
+// mapped) counts as present, so that a cleaner never removes an entry that still works.
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <windows.h>
+
+#include "platform/prefix/case_insensitive_name.h"
+#include "platform/prefix/drive_map.h"
+#include "platform/prefix/prefix.h"
+#include "platform/prefix/windows_path.h"
+#include "platform/win32/environment_expansion.h"
+#include "platform/win32/registry_text_values.h"
+#include "platform/win32/wildcard_match.h"
+#include "platform/win32/windows_environment.h"
+#include "vendor/core/registry_object.h"
+
+namespace {
+
+enum class Verdict { Exists, Missing, Unknown };
+
+constexpr const char* kSystem32 = "C:\\windows\\system32";
+constexpr const char* kSysWow64 = "C:\\windows\\syswow64";
+constexpr const char* kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+// An unquoted command is tried at this many blanks at most; a text with more words before
+// its program is no command line this check can read.
+constexpr int kMaxProgramCandidates = 64;
+constexpr const char* kFonts = "C:\\windows\\Fonts\\";
+// Where Wine installations keep their own fonts, which Wine reads from there rather than
+// from the prefix's Fonts folder.
+constexpr const char* kWineFontFolders[] = {
+    "/usr/share/wine/fonts",           "/usr/local/share/wine/fonts",
+    "/opt/wine-stable/share/wine/fonts", "/opt/wine-devel/share/wine/fonts",
+    "/opt/wine-staging/share/wine/fonts",
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string Trim(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() && qv::NamesEqualIgnoringCase(text.substr(0, start.size()), start);
+}
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+std::string_view LastName(std::string_view path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool HasExtension(std::string_view path) { return LastName(path).find('.') != std::string_view::npos; }
+
+// A "%NAME%" left unexpanded: a variable this prefix does not define, so the path it
+// is part of cannot be known. "%1" and "%*" (arguments of a command) do not count.
+bool HasUnresolvedVariable(std::string_view text) {
+    for (size_t open = text.find('%'); open != std::string_view::npos; open = text.find('%', open + 1)) {
+        size_t close = text.find('%', open + 1);
+        if (close == std::string_view::npos) return false;
+        std::string_view name = text.substr(open + 1, close - open - 1);
+        bool plausible = !name.empty() && std::isalpha(static_cast<unsigned char>(name[0]));
+        for (char c : name)
+            if (IsBlank(c) || IsSeparator(c) || c == '"') plausible = false;
+        if (plausible) return true;
+    }
+    return false;
+}
+
+// "http://...", "shell:::{...}", "USR:Control Panel": a scheme or a name space, not a
+// file (a drive letter is one character before the colon).
+bool HasScheme(std::string_view text) {
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon < 2) return false;
+    if (!std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+    for (size_t i = 1; i < colon; ++i) {
+        char c = text[i];
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
+// The same path with a resource or entry reference after it taken off, when it has one:
+// "x.dll,-101", "x.dll,3", "x.dll,Entry" -> "x.dll"; "x.exe#0100" -> "x.exe";
+// "x.dll\2" (a type library's resource number) -> "x.dll".
+std::vector<std::string> ReferenceForms(const std::string& path) {
+    std::vector<std::string> forms{path};
+    size_t comma = path.rfind(',');
+    if (comma != std::string::npos && comma > 0) forms.push_back(Trim(path.substr(0, comma)));
+    size_t hash = path.rfind('#');
+    if (hash != std::string::npos && hash > 0 && AllDigits(path.substr(hash + 1))) forms.push_back(path.substr(0, hash));
+    size_t slash = path.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 0 && AllDigits(path.substr(slash + 1))) forms.push_back(path.substr(0, slash));
+    return forms;
+}
+
+class Verifier {
+public:
+    Verdict VerifyText(const std::string& text) {
+        std::string expanded = text.find('%') != std::string::npos ? Expand(text) : text;
+        Verdict verdict = VerifyCommand(expanded);
+        if (verdict == Verdict::Missing && expanded.find(';') != std::string::npos) {
+            // A list of paths ("C:\dir;" or "a.drv;b.drv"): present when one entry is.
+            size_t start = 0;
+            while (start <= expanded.size()) {
+                size_t end = expanded.find(';', start);
+                if (end == std::string::npos) end = expanded.size();
+                std::string part = Trim(std::string_view(expanded).substr(start, end - start));
+                if (!part.empty()) {
+                    Verdict partVerdict = VerifyCommand(part);
+                    if (partVerdict != Verdict::Missing) return partVerdict;
+                }
+                start = end + 1;
+            }
+        }
+        return verdict;
+    }
+
+private:
+    const qv::WindowsEnvironment& Environment() {
+        if (!environment_) environment_ = qv::ReadWindowsEnvironment();
+        return *environment_;
+    }
+
+    std::string Expand(const std::string& text) { return qv::ExpandEnvironmentText(text, Environment()); }
+
+    // A command or a path: quoted program, or the shortest blank-separated start that names
+    // a file (as CreateProcess reads an unquoted command line), or the whole text.
+    Verdict VerifyCommand(std::string text) {
+        text = Trim(text);
+        if (!text.empty() && text[0] == '@') text = Trim(std::string_view(text).substr(1));  // "@dll,-id"
+        if (text.empty()) return Verdict::Missing;
+        if (text[0] == '"') {
+            size_t close = text.find('"', 1);
+            std::string program = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            std::string arguments = close == std::string::npos ? std::string() : text.substr(close + 1);
+            Verdict verdict = VerifyPath(program, true);
+            if (verdict == Verdict::Exists && IsRundll32(program)) return VerifyRundllTarget(arguments);
+            return verdict;
+        }
+        bool unknown = false;
+        int candidates = 0;
+        for (size_t blank = 0; blank <= text.size(); ++blank) {
+            if (blank < text.size() && !IsBlank(text[blank])) continue;
+            std::string program = Trim(std::string_view(text).substr(0, blank));
+            if (program.empty()) continue;
+            if (++candidates > kMaxProgramCandidates) return Verdict::Unknown;
+            bool whole = blank == text.size();
+            Verdict verdict = VerifyPath(program, whole);
+            if (verdict == Verdict::Exists) {
+                if (IsRundll32(program)) return VerifyRundllTarget(text.substr(blank));
+                return verdict;
+            }
+            if (verdict == Verdict::Unknown) unknown = true;
+        }
+        return unknown ? Verdict::Unknown : Verdict::Missing;
+    }
+
+    static bool IsRundll32(const std::string& program) {
+        std::string_view name = LastName(program);
+        return qv::NamesEqualIgnoringCase(name, "rundll32") || qv::NamesEqualIgnoringCase(name, "rundll32.exe");
+    }
+
+    // "library,entry arguments" after rundll32: the library must exist.
+    Verdict VerifyRundllTarget(const std::string& arguments) {
+        std::string rest = Trim(arguments);
+        if (rest.empty()) return Verdict::Exists;  // rundll32 on its own
+        std::string library;
+        if (rest[0] == '"') {
+            size_t close = rest.find('"', 1);
+            library = rest.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        } else {
+            library = Trim(rest.substr(0, rest.find(',')));
+        }
+        if (library.empty()) return Verdict::Exists;
+        Verdict verdict = VerifyPath(library, false);
+        if (verdict != Verdict::Missing || rest[0] == '"' || rest.find(',') != std::string::npos) return verdict;
+        // No comma: the library may be followed by other words.
+        return VerifyCommand(library);
+    }
+
+    // One path, perhaps with a resource reference after it.
+    Verdict VerifyPath(std::string path, bool folderCounts) {
+        path = Trim(path);
+        if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+        if (path.empty()) return Verdict::Missing;
+        // "%1", "%L": the file is whatever the shell fills in.
+        if (path[0] == '%' || HasUnresolvedVariable(path) || HasScheme(path)) return Verdict::Unknown;
+        // The NT name of the Windows folder, used by driver entries.
+        if (StartsWithIgnoringCase(path, "\\SystemRoot\\")) path = "C:\\windows" + path.substr(11);
+
+        bool unknown = false;
+        std::vector<std::string> forms = ReferenceForms(path);
+        for (size_t i = 0; i < forms.size(); ++i) {
+            Verdict verdict = VerifyPlainPath(forms[i], folderCounts && i == 0);
+            if (verdict == Verdict::Exists) return verdict;
+            if (verdict == Verdict::Unknown) unknown = true;
+        }
+        return unknown ? Verdict::Unknown : Verdict::Missing;
+    }
+
+    Verdict VerifyPlainPath(const std::string& path, bool folderCounts) {
+        if (path.empty()) return Verdict::Missing;
+        bool separator = path.find_first_of("\\/") != std::string::npos;
+        bool drive = path.size() >= 2 && path[1] == ':';
+        if (path[0] == '/' && !(path.size() > 1 && path[1] == '/')) {
+            // A Unix path: Wine reaches it through Z:; a Windows program would also read it
+            // as a path from the root of the current drive.
+            std::string throughZ = "Z:" + path;
+            for (char& c : throughZ)
+                if (c == '/') c = '\\';
+            Verdict verdict = VerifyFullPath(throughZ, folderCounts);
+            if (verdict != Verdict::Missing) return verdict;
+            return VerifyFullPath(path, folderCounts);
+        }
+        if (drive || IsSeparator(path[0])) return VerifyFullPath(path, folderCounts);
+        if (separator) {
+            // Relative to a folder the text does not say; found in a system folder, or unknown.
+            for (const std::string& folder : SearchFolders(path))
+                if (VerifyFullPath(folder + "\\" + path, false) == Verdict::Exists) return Verdict::Exists;
+            return Verdict::Unknown;
+        }
+        return SearchBareName(path);
+    }
+
+    // A path on a drive (or from the root of the current one).
+    Verdict VerifyFullPath(const std::string& path, bool folderCounts) {
+        std::optional<qv::WindowsPath> full = qv::ResolveWindowsPath(path);
+        if (!full) return Verdict::Unknown;  // network or device path
+        std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+        if (!prefix || prefix->DriveFolder(full->drive).empty()) return Verdict::Unknown;
+        bool trailingSeparator = qv::EndsWithPathSeparator(path);
+        std::string text = full->ToString();
+
+        std::vector<std::string> candidates{text};
+        // 32-bit entries of a 64-bit prefix name system32 for what lives in syswow64, and
+        // 64-bit ones may say sysnative.
+        if (StartsWithIgnoringCase(text, std::string(kSystem32) + "\\"))
+            candidates.push_back(kSysWow64 + text.substr(std::strlen(kSystem32)));
+        if (StartsWithIgnoringCase(text, "C:\\windows\\sysnative\\"))
+            candidates.push_back(kSystem32 + text.substr(std::strlen("C:\\windows\\sysnative")));
+
+        for (const std::string& candidate : candidates) {
+            if (qv::HasWildcards(LastName(candidate))) {
+                WIN32_FIND_DATAA data;
+                HANDLE search = FindFirstFileA(candidate.c_str(), &data);
+                if (search == INVALID_HANDLE_VALUE) continue;
+                FindClose(search);
+                return Verdict::Exists;
+            }
+            DWORD attributes = GetFileAttributesA(candidate.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES) {
+                bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                if (!folder || folderCounts || trailingSeparator) return Verdict::Exists;
+            }
+            // Windows adds ".exe" to a program and ".dll" to a library named without one.
+            if (!HasExtension(candidate) && !trailingSeparator) {
+                for (const char* extension : {".exe", ".dll"}) {
+                    DWORD withExtension = GetFileAttributesA((candidate + extension).c_str());
+                    if (withExtension != INVALID_FILE_ATTRIBUTES && !(withExtension & FILE_ATTRIBUTE_DIRECTORY))
+                        return Verdict::Exists;
+                }
+            }
+        }
+        if (StartsWithIgnoringCase(text, kFonts) && IsWineFont(text.substr(std::strlen(kFonts))))
+            return Verdict::Exists;
+        return Verdict::Missing;
+    }
+
+    // A font of the Wine installation: Wine lists these in the registry as fonts of the
+    // Fonts folder but loads them from its own data folder.
+    static bool IsWineFont(const std::string& name) {
+        if (name.empty() || name.find('\\') != std::string::npos) return false;
+        for (const char* folder : kWineFontFolders) {
+            std::optional<std::string> found = qv::FindNameIgnoringCase(folder, name);
+            struct stat info;
+            if (found && ::stat((std::filesystem::path(folder) / *found).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                return true;
+        }
+        return false;
+    }
+
+    // The folders Windows looks in for a name without a folder: the system folders, the
+    // Windows folder and the folders of PATH (never the current directory); the folders
+    // where the print spooler keeps its drivers and print processors; the Fonts folder for
+    // font files.
+    std::vector<std::string> SearchFolders(std::string_view name) {
+        std::vector<std::string> folders{kSystem32,
+                                         "C:\\windows\\system",
+                                         "C:\\windows",
+                                         "C:\\windows\\system32\\spool\\prtprocs\\x64",
+                                         "C:\\windows\\system32\\spool\\prtprocs\\w32x86",
+                                         "C:\\windows\\system32\\spool\\drivers\\x64\\3",
+                                         "C:\\windows\\system32\\spool\\drivers\\w32x86\\3"};
+        std::string_view last = LastName(name);
+        for (const char* fontExtension : {".ttf", ".ttc", ".otf", ".fon", ".fnt"}) {
+            std::string_view extension(fontExtension);
+            if (last.size() > extension.size() &&
+                qv::NamesEqualIgnoringCase(last.substr(last.size() - extension.size()), extension))
+                folders.push_back("C:\\windows\\Fonts");
+        }
+        if (std::optional<std::string> path = Environment().Get("PATH")) {
+            size_t start = 0;
+            while (start <= path->size()) {
+                size_t end = path->find(';', start);
+                if (end == std::string::npos) end = path->size();
+                std::string folder = Trim(std::string_view(*path).substr(start, end - start));
+                while (folder.size() > 3 && IsSeparator(folder.back())) folder.pop_back();
+                if (!folder.empty() && folder.find('%') == std::string::npos) folders.push_back(folder);
+                start = end + 1;
+            }
+        }
+        return folders;
+    }
+
+    Verdict SearchBareName(const std::string& name) {
+        for (const std::string& folder : SearchFolders(name))
+            if (VerifyFullPath(folder + "\\" + name, false) == Verdict::Exists) return Verdict::Exists;
+        // Programs registered under App Paths also start by their bare name.
+        std::string key = std::string(kAppPaths) + "\\" + name;
+        for (const std::string& candidate : {key, key + ".exe"}) {
+            std::optional<qv::RegistryText> registered = qv::ReadRegistryText(HKEY_LOCAL_MACHINE, candidate.c_str(), "");
+            if (!registered) continue;
+            std::string target = Trim(registered->text);
+            if (target.find('%') != std::string::npos) target = Expand(target);
+            if (!target.empty() && target[0] == '"') target = Trim(target.substr(1, target.find('"', 1) - 1));
+            // Only a full path: a bare name there would send the search round in a circle.
+            if (target.size() >= 3 && target[1] == ':' && VerifyFullPath(target, false) == Verdict::Exists)
+                return Verdict::Exists;
+        }
+        return Verdict::Missing;
+    }
+
+    std::optional<qv::WindowsEnvironment> environment_;
+};
+
+}  // namespace
+
+int CRegistryObject::FileVerified(const std::string& text) {
+    std::string cleaned = text.substr(0, text.find('\0'));
+    cleaned = Trim(cleaned);
+    if (cleaned.empty()) return 0;
+    // Without a prefix there is no file system to look at: nothing can be called missing.
+    if (!qv::ActivePrefix()) return 1;
+    Verifier verifier;
+    return verifier.VerifyText(cleaned) == Verdict::Missing ? 0 : 1;
+}
