@@ -140,6 +140,26 @@ void ToFileTime(int64_t t, PFILETIME ft) {
 
 LONG Commit(RegistryStore& store) { return store.Commit(); }
 
+// Runs `f` on the key a handle names, under the store's read or write lock.
+template <bool kWrite, class F>
+LONG WithKey(HKEY hKey, F f) {
+    Handle h;
+    if (!Locate(hKey, &h)) return ERROR_INVALID_HANDLE;
+    RegistryStore& store = h.prefix->Registry();
+    auto run = [&]() -> LONG {
+        reg::Key* k = Resolve(h, store);
+        if (!k) return ERROR_KEY_DELETED;
+        return f(*k, store);
+    };
+    if constexpr (kWrite) {
+        auto lock = store.WriteLock();
+        return run();
+    } else {
+        auto lock = store.ReadLock();
+        return run();
+    }
+}
+
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM, PHKEY phkResult) {
@@ -195,22 +215,18 @@ LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
 
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD, LPSTR lpClass,
                    LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
-    Handle h;
-    if (!Locate(hKey, &h)) return ERROR_INVALID_HANDLE;
-    RegistryStore& store = h.prefix->Registry();
-    auto lock = store.ReadLock();
-    reg::Key* k = Resolve(h, store);
-    if (!k) return ERROR_KEY_DELETED;
-    if (dwIndex >= k->Subkeys().size()) return ERROR_NO_MORE_ITEMS;
-    const reg::Key& sub = *k->Subkeys()[dwIndex];
-    LONG r = ReturnName(sub.Name(), lpName, lpcchName);
-    if (r != ERROR_SUCCESS) return r;
-    if (lpClass && lpcchClass) {
-        LONG rc = ReturnName(sub.keyClass.value_or(u""), lpClass, lpcchClass);
-        if (rc != ERROR_SUCCESS) return rc;
-    }
-    ToFileTime(sub.modified, lpftLastWriteTime);
-    return ERROR_SUCCESS;
+    return WithKey<false>(hKey, [&](reg::Key& k, RegistryStore&) -> LONG {
+        if (dwIndex >= k.Subkeys().size()) return ERROR_NO_MORE_ITEMS;
+        const reg::Key& sub = *k.Subkeys()[dwIndex];
+        LONG r = ReturnName(sub.Name(), lpName, lpcchName);
+        if (r != ERROR_SUCCESS) return r;
+        if (lpClass && lpcchClass) {
+            LONG rc = ReturnName(sub.keyClass.value_or(u""), lpClass, lpcchClass);
+            if (rc != ERROR_SUCCESS) return rc;
+        }
+        ToFileTime(sub.modified, lpftLastWriteTime);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
@@ -220,89 +236,69 @@ LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
 
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD, LPDWORD lpType,
                    LPBYTE lpData, LPDWORD lpcbData) {
-    Handle h;
-    if (!Locate(hKey, &h)) return ERROR_INVALID_HANDLE;
-    RegistryStore& store = h.prefix->Registry();
-    auto lock = store.ReadLock();
-    reg::Key* k = Resolve(h, store);
-    if (!k) return ERROR_KEY_DELETED;
-    if (dwIndex >= k->Values().size()) return ERROR_NO_MORE_ITEMS;
-    const reg::Value& v = k->Values()[dwIndex];
-    LONG r = ReturnName(v.name, lpValueName, lpcchValueName);
-    if (r != ERROR_SUCCESS) return r;
-    return ReturnData(v, lpType, lpData, lpcbData);
+    return WithKey<false>(hKey, [&](reg::Key& k, RegistryStore&) -> LONG {
+        if (dwIndex >= k.Values().size()) return ERROR_NO_MORE_ITEMS;
+        const reg::Value& v = k.Values()[dwIndex];
+        LONG r = ReturnName(v.name, lpValueName, lpcchValueName);
+        if (r != ERROR_SUCCESS) return r;
+        return ReturnData(v, lpType, lpData, lpcbData);
+    });
 }
 
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-    Handle h;
-    if (!Locate(hKey, &h)) return ERROR_INVALID_HANDLE;
-    RegistryStore& store = h.prefix->Registry();
-    auto lock = store.ReadLock();
-    reg::Key* k = Resolve(h, store);
-    if (!k) return ERROR_KEY_DELETED;
-    const reg::Value* v = k->FindValue(lpValueName ? reg::ToUtf16(lpValueName) : std::u16string());
-    if (!v) return ERROR_FILE_NOT_FOUND;
-    return ReturnData(*v, lpType, lpData, lpcbData);
+    return WithKey<false>(hKey, [&](reg::Key& k, RegistryStore&) -> LONG {
+        const reg::Value* v = k.FindValue(lpValueName ? reg::ToUtf16(lpValueName) : std::u16string());
+        if (!v) return ERROR_FILE_NOT_FOUND;
+        return ReturnData(*v, lpType, lpData, lpcbData);
+    });
 }
 
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
                       LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                       LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                       PFILETIME lpftLastWriteTime) {
-    Handle h;
-    if (!Locate(hKey, &h)) return ERROR_INVALID_HANDLE;
-    RegistryStore& store = h.prefix->Registry();
-    auto lock = store.ReadLock();
-    reg::Key* k = Resolve(h, store);
-    if (!k) return ERROR_KEY_DELETED;
-    if (lpClass && lpcchClass) {
-        LONG r = ReturnName(k->keyClass.value_or(u""), lpClass, lpcchClass);
-        if (r != ERROR_SUCCESS) return r;
-    }
-    DWORD maxSub = 0, maxClass = 0, maxName = 0, maxData = 0;
-    for (const auto& s : k->Subkeys()) {
-        maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(reg::ToUtf8(s->Name()).size()));
-        if (s->keyClass) maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(reg::ToUtf8(*s->keyClass).size()));
-    }
-    for (const reg::Value& v : k->Values()) {
-        maxName = std::max<DWORD>(maxName, static_cast<DWORD>(reg::ToUtf8(v.name).size()));
-        maxData = std::max<DWORD>(maxData, static_cast<DWORD>(ToAnsiData(v).size()));
-    }
-    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k->Subkeys().size());
-    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
-    if (lpcbMaxClassLen) *lpcbMaxClassLen = maxClass;
-    if (lpcValues) *lpcValues = static_cast<DWORD>(k->Values().size());
-    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
-    if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
-    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
-    ToFileTime(k->modified, lpftLastWriteTime);
-    return ERROR_SUCCESS;
+    return WithKey<false>(hKey, [&](reg::Key& k, RegistryStore&) -> LONG {
+        if (lpClass && lpcchClass) {
+            LONG r = ReturnName(k.keyClass.value_or(u""), lpClass, lpcchClass);
+            if (r != ERROR_SUCCESS) return r;
+        }
+        DWORD maxSub = 0, maxClass = 0, maxName = 0, maxData = 0;
+        for (const auto& s : k.Subkeys()) {
+            maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(reg::ToUtf8(s->Name()).size()));
+            if (s->keyClass) maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(reg::ToUtf8(*s->keyClass).size()));
+        }
+        for (const reg::Value& v : k.Values()) {
+            maxName = std::max<DWORD>(maxName, static_cast<DWORD>(reg::ToUtf8(v.name).size()));
+            maxData = std::max<DWORD>(maxData, static_cast<DWORD>(ToAnsiData(v).size()));
+        }
+        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k.Subkeys().size());
+        if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
+        if (lpcbMaxClassLen) *lpcbMaxClassLen = maxClass;
+        if (lpcValues) *lpcValues = static_cast<DWORD>(k.Values().size());
+        if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
+        if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
+        if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+        ToFileTime(k.modified, lpftLastWriteTime);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
     if (cbData && !lpData) return ERROR_INVALID_PARAMETER;
-    Handle h;
-    if (!Locate(hKey, &h)) return ERROR_INVALID_HANDLE;
-    RegistryStore& store = h.prefix->Registry();
-    auto lock = store.WriteLock();
-    reg::Key* k = Resolve(h, store);
-    if (!k) return ERROR_KEY_DELETED;
-    std::u16string name = lpValueName ? reg::ToUtf16(lpValueName) : std::u16string();
-    LONG r = store.SetValue(k, name, dwType, FromAnsiData(dwType, lpData, cbData));
-    if (r != ERROR_SUCCESS) return r;
-    return Commit(store);
+    return WithKey<true>(hKey, [&](reg::Key& k, RegistryStore& store) -> LONG {
+        std::u16string name = lpValueName ? reg::ToUtf16(lpValueName) : std::u16string();
+        LONG r = store.SetValue(&k, name, dwType, FromAnsiData(dwType, lpData, cbData));
+        if (r != ERROR_SUCCESS) return r;
+        return Commit(store);
+    });
 }
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-    Handle h;
-    if (!Locate(hKey, &h)) return ERROR_INVALID_HANDLE;
-    RegistryStore& store = h.prefix->Registry();
-    auto lock = store.WriteLock();
-    reg::Key* k = Resolve(h, store);
-    if (!k) return ERROR_KEY_DELETED;
-    LONG r = store.DeleteValue(k, lpValueName ? reg::ToUtf16(lpValueName) : std::u16string());
-    if (r != ERROR_SUCCESS) return r;
-    return Commit(store);
+    return WithKey<true>(hKey, [&](reg::Key& k, RegistryStore& store) -> LONG {
+        LONG r = store.DeleteValue(&k, lpValueName ? reg::ToUtf16(lpValueName) : std::u16string());
+        if (r != ERROR_SUCCESS) return r;
+        return Commit(store);
+    });
 }
 
 namespace {
