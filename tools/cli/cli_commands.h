@@ -1,0 +1,20 @@
+// The subcommands of quorvane-cli. Each adds itself to the command line and runs through
+// the shared context, which opens the prefix a user means.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+
+namespace qv {
+class Prefix;
+}
+
+struct CliContext {
+    int exitCode = 0;
+    // Opens the user's prefix and runs `f` on it; prints the error and returns 1 when the
+    // prefix cannot be opened.
+    int WithPrefix(const std::function<int(qv::Prefix&)>& f);
+};
+
+void AddStatusCommand(CLI::App& app, CliContext& context);

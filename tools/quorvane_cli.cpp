@@ -1,0 +1,39 @@
+// quorvane-cli: Quorvane's engine without a window. Results go to standard output,
+// progress and messages to standard error; exit status 0 = done, 1 = failed or declined,
+// 2 = usage.
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <iostream>
+
+#include "platform/prefix/prefix.h"
+#include "platform/registry/registry_store.h"
+#include "platform/win32/command_line.h"
+#include "tools/cli/cli_commands.h"
+
+int CliContext::WithPrefix(const std::function<int(qv::Prefix&)>& f) {
+    std::shared_ptr<qv::Prefix> prefix;
+    try {
+        prefix = qv::OpenUserPrefix();
+    } catch (const std::exception& e) {
+        std::cerr << "quorvane-cli: " << e.what() << "\n";
+        return 1;
+    }
+    for (const std::string& m : prefix->Registry().LoadMessages()) std::cerr << "quorvane-cli: " << m << "\n";
+    return f(*prefix);
+}
+
+int main(int argc, char** argv) {
+    qv::SetCommandLineArgs(argc, argv);
+    CLI::App app{"Quorvane without a window: works on the Wine prefix in WINEPREFIX (else ~/.wine)"};
+    app.require_subcommand(1);
+    CliContext context;
+    AddStatusCommand(app, context);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+    return context.exitCode;
+}
