@@ -10,6 +10,7 @@
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry_batch.h"
 #include "platform/registry/registry_store.h"
+#include "platform/win32/registry_raw.h"
 
 namespace {
 
@@ -369,5 +370,22 @@ long RegistryBatch::Commit() {
 }
 
 std::string RegistryBatch::Error() const { return prefix_ ? prefix_->Registry().LastError() : "No prefix is open."; }
+
+}  // namespace qv
+
+// ---- exact values ------------------------------------------------------------------------------
+
+namespace qv {
+
+LONG RegEnumValueRaw(HKEY key, DWORD index, RawValue& out) {
+    return WithKey<false>(key, [&](reg::Key& k, RegistryStore&) -> LONG {
+        if (index >= k.Values().size()) return ERROR_NO_MORE_ITEMS;
+        const reg::Value& v = k.Values()[index];
+        out.name = reg::ToUtf8(v.name);
+        out.type = v.type;
+        out.data = v.data;
+        return ERROR_SUCCESS;
+    });
+}
 
 }  // namespace qv

@@ -1,0 +1,26 @@
+#include "platform/win32/windows_file_open.h"
+
+#include <cerrno>
+
+#include "platform/prefix/drive_map.h"
+#include "platform/prefix/prefix.h"
+
+namespace qv {
+
+std::optional<std::filesystem::path> FileNameToUnix(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return std::filesystem::path(name);
+    std::shared_ptr<Prefix> prefix = ActivePrefix();
+    if (!prefix || name.empty()) return std::nullopt;
+    return WindowsToUnixPath(*prefix, name);
+}
+
+FILE* FopenWindows(const std::string& name, const char* mode) {
+    std::optional<std::filesystem::path> p = FileNameToUnix(name);
+    if (!p) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return std::fopen(p->c_str(), mode);
+}
+
+}  // namespace qv
