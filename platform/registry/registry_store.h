@@ -50,6 +50,12 @@ public:
     // long, below HKEY_USERS\<unknown SID>, or where a link cannot be followed.
     reg::Key* Create(RegRoot root, std::u16string_view path, bool* created, long* error);
 
+    // The key a link key points at (null when it cannot be resolved).
+    reg::Key* ResolveLink(const reg::Key* link) const { return FollowLink(link, false, nullptr); }
+
+    // Drops every change not yet saved: memory goes back to what the files hold.
+    void DiscardChanges() { Rollback(); }
+
     // The synthetic HKEY_USERS key: its subkeys are ".Default" and the user's SID.
     const reg::Key& UsersView() const { return *usersView_; }
 

@@ -1,0 +1,19 @@
+// Importing a .reg file into the registry: all or nothing, saved once at the end.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "backup/reg_file_reader.h"
+
+namespace qv {
+
+// Applies a parsed file. On any failure nothing is changed (memory and files as before)
+// and `error` says why.
+bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string& error);
+
+// Reads, parses and applies a file.
+bool ImportRegFile(RegistryStore& store, const std::filesystem::path& file, std::string& error);
+
+}  // namespace qv

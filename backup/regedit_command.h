@@ -1,0 +1,31 @@
+// The registry editor: "regedit.exe /e FILE [KEY]" exports, "regedit.exe /s FILE" imports.
+// It runs in-process against the registry store of the active prefix, so the registry has
+// one owner, and it is the program quorvane-regedit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qv {
+
+struct RegeditResult {
+    int status = 0;         // 0 done, 1 failed, 2 usage
+    std::string messages;   // for the user, one line each
+};
+
+// Runs the editor with the arguments that follow the program name.
+RegeditResult RunRegedit(const std::vector<std::string>& args);
+
+// Splits a Windows command line into arguments as the C runtime does (quotes group blanks;
+// backslashes before a quote escape it).
+std::vector<std::string> SplitWindowsCommandLine(const std::string& commandLine);
+
+// The usage text of the editor.
+std::string RegeditUsage(const std::string& program);
+
+}  // namespace qv
+
+// Starts the command line and waits for it to end. The registry editor ("regedit.exe",
+// "regedit") runs in-process; other programs cannot be started here. Returns the exit status,
+// -1 when nothing could be started.
+int RunAndWait(const std::string& commandLine);
