@@ -51,7 +51,7 @@ std::vector<uint8_t> Utf16Bytes(std::u16string_view s) {
 
 class RegFileParser {
 public:
-    RegFileParser(std::vector<std::u16string> lines, RegImportPlan& plan) : lines_(std::move(lines)), plan_(plan) {}
+    RegFileParser(std::vector<Line> lines, RegImportPlan& plan) : lines_(std::move(lines)), plan_(plan) {}
 
     void Run() {
         if (lines_.empty()) Fail(1, "the file is empty: it is not a registry file");
@@ -256,7 +256,7 @@ private:
         }
     }
 
-    std::vector<std::u16string> lines_;
+    std::vector<Line> lines_;
     RegImportPlan& plan_;
     size_t next_ = 0;
     bool haveKey_ = false;
@@ -284,30 +284,38 @@ void SplitLines(const Unit* p, size_t n, Emit emit) {
 
 bool ParseRegFile(std::string_view bytes, RegImportPlan& plan, std::string& error) {
     plan = RegImportPlan{};
-    std::vector<std::u16string> lines;
+    // The whole text in one buffer, and each line as a view into it.
+    std::u16string text;
+    std::vector<std::pair<size_t, size_t>> spans;
     try {
         if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xff && static_cast<uint8_t>(bytes[1]) == 0xfe) {
             plan.utf16 = true;
             if (bytes.size() % 2) RegFileParser::Fail(1, "the file is UTF-16 but has an odd number of bytes: it is cut off");
-            std::u16string units((bytes.size() - 2) / 2, u'\0');
-            for (size_t i = 0; i < units.size(); ++i)
-                units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 + 2 * i]) |
-                                                 (static_cast<uint8_t>(bytes[3 + 2 * i]) << 8));
-            SplitLines(units.data(), units.size(),
-                       [&](const char16_t* p, size_t n) { lines.emplace_back(p, n); });
+            text.resize((bytes.size() - 2) / 2);
+            for (size_t i = 0; i < text.size(); ++i)
+                text[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 + 2 * i]) |
+                                                (static_cast<uint8_t>(bytes[3 + 2 * i]) << 8));
+            SplitLines(text.data(), text.size(),
+                       [&](const char16_t* p, size_t n) { spans.emplace_back(p - text.data(), n); });
         } else if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xfe &&
                    static_cast<uint8_t>(bytes[1]) == 0xff) {
             RegFileParser::Fail(1, "the file is UTF-16 big-endian, which registry files never are");
         } else {
             if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xef\xbb\xbf") bytes.remove_prefix(3);
+            text.reserve(bytes.size());
             int lineNo = 0;
             SplitLines(bytes.data(), bytes.size(), [&](const char* p, size_t n) {
                 ++lineNo;
                 bool bad = false;
-                lines.push_back(reg::ToUtf16(std::string_view(p, n), false, &bad));
+                size_t start = text.size();
+                text += reg::ToUtf16(std::string_view(p, n), false, &bad);
                 if (bad) RegFileParser::Fail(lineNo, "this line is not valid text in the file's code page (UTF-8)");
+                spans.emplace_back(start, text.size() - start);
             });
         }
+        std::vector<Line> lines;
+        lines.reserve(spans.size());
+        for (auto [start, n] : spans) lines.emplace_back(text.data() + start, n);
         RegFileParser(std::move(lines), plan).Run();
     } catch (const ParseError& e) {
         error = "line " + std::to_string(e.line) + ": " + e.what;

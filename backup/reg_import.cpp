@@ -21,12 +21,21 @@ bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string
     auto lock = store.WriteLock();
     store.BeginBatch();
     std::string failure;
+    reg::Key* lastKey = nullptr;
+    RegRoot lastRoot = RegRoot::LocalMachine;
+    std::u16string lastPath;
     for (const RegImportOp& op : plan.ops) {
         long err = 0;
         switch (op.kind) {
             case RegImportOp::Kind::CreateKey:
             case RegImportOp::Kind::SetValue: {
-                reg::Key* k = store.Create(op.root, op.path, nullptr, &err);
+                // Values come in runs under one key: look the key up once per run.
+                reg::Key* k = (lastKey && !lastKey->Deleted() && op.root == lastRoot && op.path == lastPath)
+                                  ? lastKey
+                                  : store.Create(op.root, op.path, nullptr, &err);
+                lastKey = k;
+                lastRoot = op.root;
+                lastPath = op.path;
                 if (!k) {
                     failure = Describe(op, "the key cannot be created (error " + std::to_string(err) + ")");
                     break;
@@ -38,9 +47,11 @@ bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string
                 break;
             }
             case RegImportOp::Kind::DeleteValue:
+                lastKey = nullptr;
                 if (reg::Key* k = store.Find(op.root, op.path)) store.DeleteValue(k, op.name);
                 break;
             case RegImportOp::Kind::DeleteKey: {
+                lastKey = nullptr;
                 size_t cut = op.path.rfind(u'\\');
                 std::u16string parentPath = cut == std::u16string::npos ? u"" : op.path.substr(0, cut);
                 std::u16string name = cut == std::u16string::npos ? op.path : op.path.substr(cut + 1);

@@ -16,6 +16,7 @@
 #include "platform/registry/atomic_file.h"
 #include "platform/registry/reg_key.h"
 #include "platform/registry/wine_hive_format.h"
+#include "scaled_registry.h"
 
 namespace fs = std::filesystem;
 using namespace qv::reg;
@@ -27,19 +28,6 @@ std::string ReadAll(const fs::path& p) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-size_t CountKeys(const Key& k) {
-    size_t n = 1;
-    std::vector<const Key*> pending{&k};
-    n = 0;
-    while (!pending.empty()) {
-        const Key* c = pending.back();
-        pending.pop_back();
-        ++n;
-        for (auto& s : c->Subkeys()) pending.push_back(s.get());
-    }
-    return n;
 }
 
 struct Workload {
@@ -57,30 +45,9 @@ Workload& TheWorkload() {
             std::fprintf(stderr, "fixture system.reg not found under %s\n", QV_FIXTURES_DIR);
             std::exit(1);
         }
-        ParsedHive h = ParseWineHive(base, "system.reg", NowAsFileTime());
-        size_t perCopy = CountKeys(*h.root);
-        auto root = CloneTree(*h.root);
-        Key* copies = root->GetOrAddSubkey(u"ScaledCopies");
-        copies->modified = h.root->modified;
-        for (int i = 0; CountKeys(*root) < 200000; ++i) {
-            auto copy = CloneTree(*h.root);
-            Key* dst = copies->GetOrAddSubkey(u"Copy" + std::u16string(1, u'A' + i / 26) + std::u16string(1, u'a' + i % 26));
-            dst->modified = h.root->modified;
-            // Graft the copy's top-level keys below the numbered key.
-            std::vector<std::pair<const Key*, Key*>> pending;
-            for (auto& s : copy->Subkeys()) pending.push_back({s.get(), dst});
-            while (!pending.empty()) {
-                auto [src, parent] = pending.back();
-                pending.pop_back();
-                Key* k = parent->GetOrAddSubkey(src->Name());
-                k->modified = src->modified;
-                k->isLink = false;  // copies are plain keys
-                for (const Value& v : src->Values())
-                    if (!src->isLink) k->SetValue(v.name, v.type, v.data);
-                for (auto& s : src->Subkeys()) pending.push_back({s.get(), k});
-            }
-        }
-        w.keys = CountKeys(*root);
+        size_t perCopy = 0;
+        auto root = qvbench::ScaledRegistry(base, 200000, &perCopy);
+        w.keys = qvbench::CountKeys(*root);
         w.text = SerializeWineHive(*root, Branch::Machine, "win64");
         w.dir = fs::temp_directory_path() / ("quorvane-bench-" + std::to_string(::getpid()));
         fs::create_directories(w.dir);

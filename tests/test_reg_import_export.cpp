@@ -308,3 +308,40 @@ TEST(RegeditCommand, CommandLinesRunTheEditorInProcess) {
               (std::vector<std::string>{"a", "b c", "d\"e", "f\"g"}));
     qv::SetActivePrefix(nullptr);
 }
+
+TEST(RegeditWine, WinesRegeditImportsOurExport) {
+    if (std::system("command -v wine >/dev/null 2>&1") != 0) GTEST_SKIP() << "Wine is not installed";
+    TempDir tmp;
+    fs::create_directories(tmp / "a");
+    fs::create_directories(tmp / "b");
+    fs::path a = UnpackFreshPrefix(tmp / "a"), b = UnpackFreshPrefix(tmp / "b");
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    std::string expected;
+    {
+        RegistryStore store(a);
+        auto lock = store.WriteLock();
+        long err = 0;
+        qv::reg::Key* k = store.Create(qv::RegRoot::CurrentUser, u"Software\\QuorvaneWineCheck\\Sub \"q\" \xe9", nullptr, &err);
+        ASSERT_NE(k, nullptr);
+        store.SetValue(k, u"", 1, {'d', 0, 0, 0});
+        store.SetValue(k, u"back\\slash \"quoted\"", 1, {'C', 0, ':', 0, '\\', 0, 0x20, 0xac, 0, 0});
+        store.SetValue(k, u"inner nul", 1, {'a', 0, 0, 0, 'b', 0, 0, 0});
+        store.SetValue(k, u"expand", 2, {'%', 0, 'A', 0, '%', 0, 0, 0});
+        store.SetValue(k, u"multi", 7, {'x', 0, 0, 0, 'y', 0, 0, 0, 0, 0});
+        store.SetValue(k, u"dword", 4, {1, 2, 3, 4});
+        store.SetValue(k, u"qword", 11, {1, 2, 3, 4, 5, 6, 7, 8});
+        store.SetValue(k, u"binary", 3, std::vector<uint8_t>(120, 0x5a));
+        store.SetValue(k, u"none", 0, {});
+        ASSERT_EQ(store.Commit(), 0);
+        lock.unlock();
+        std::string error;
+        ASSERT_TRUE(qv::RegeditExportFile(store, "HKEY_CURRENT_USER\\Software\\QuorvaneWineCheck", tmp / "x.reg", error));
+        expected = ExportText(store, "HKEY_CURRENT_USER\\Software\\QuorvaneWineCheck");
+    }
+    std::string env = "WINEPREFIX='" + b.string() + "' WINEDEBUG=-all ";
+    std::string cmd = env + "wine regedit /s '" + (tmp / "x.reg").string() + "' >/dev/null 2>&1; " + env + "wineserver -w";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    RegistryStore after(b);
+    EXPECT_EQ(FirstDifference(ExportText(after, "HKEY_CURRENT_USER\\Software\\QuorvaneWineCheck"), expected), "");
+}
