@@ -235,12 +235,17 @@ void CRegExportWriter::FormatRegValue(uint32_t type, const uint8_t* data, uint32
 void CRegExportWriter::ExportKeyValues(HKEY parent, const std::string& subkey, const std::string& valueName,
                                        FILE* file, const std::string& sectionPath) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, subkey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(parent, subkey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        m_bComplete = false;
+        return;
+    }
     KeyCloser closer(key);
     DWORD values = 0;
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        m_bComplete = false;
         return;
+    }
     std::string out = "\n[" + sectionPath + "]\n";
     std::string text;
     qv::RawValue v;
@@ -263,21 +268,25 @@ void CRegExportWriter::ExportKeyValues(HKEY parent, const std::string& subkey, c
         out += m_strNamePart;
         out += text;
     }
-    WriteText(file, out);
+    if (!WriteText(file, out)) m_bComplete = false;
 }
 
 int CRegExportWriter::ExportRegistryKey(const std::string& rootName, const std::string& keyPath,
                                         const std::string& valueName, const std::string& filePath) {
+    m_bComplete = true;
     FILE* f = qv::FopenWindows(filePath, "a+");
     if (!f) {
+        m_bComplete = false;
         MessageBoxA(nullptr, kCreateError, "Quorvane", MB_OK | MB_ICONINFORMATION);
         return 0;
     }
     FileCloser fileCloser(f);
     HKEY root = RootFromName(rootName);
-    if (!root) return 1;
     HKEY top = nullptr;
-    if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &top) != ERROR_SUCCESS) return 1;
+    if (!root || RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &top) != ERROR_SUCCESS) {
+        m_bComplete = false;
+        return 1;
+    }
     std::string full = keyPath.empty() ? rootName : rootName + "\\" + keyPath;
     ExportKeyValues(root, keyPath, valueName, f, full);
 
@@ -296,9 +305,11 @@ int CRegExportWriter::ExportRegistryKey(const std::string& rootName, const std::
         LONG r = RegEnumKeyA(level.key, level.index, name, sizeof name);
         if (r == ERROR_MORE_DATA) {
             ++level.index;  // a name longer than any Windows key name: skip it
+            m_bComplete = false;
             continue;
         }
         if (r != ERROR_SUCCESS) {
+            if (r != ERROR_NO_MORE_ITEMS) m_bComplete = false;
             RegCloseKey(level.key);
             stack.pop_back();
             continue;
@@ -314,10 +325,12 @@ int CRegExportWriter::ExportRegistryKey(const std::string& rootName, const std::
         if (stack.size() >= kMaxDepth ||
             RegOpenKeyExA(level.key, name, 0, KEY_ENUMERATE_SUB_KEYS, &child) != ERROR_SUCCESS) {
             for (Level& l : stack) RegCloseKey(l.key);
+            m_bComplete = false;
             return 1;
         }
         stack.push_back({child, 0, path});
     }
-    if (!hasSubkeys) WriteText(f, "\n");
+    if (!hasSubkeys && !WriteText(f, "\n")) m_bComplete = false;
+    if (std::fflush(f) != 0 || std::ferror(f)) m_bComplete = false;
     return 1;
 }

@@ -42,6 +42,11 @@ public:
 
     std::string m_strNamePart;
 
+    // False when the last ExportRegistryKey did not write everything it was asked for: the
+    // file or a key could not be opened or read, or a write failed. A repair deletes nothing
+    // whose backup is not complete.
+    bool m_bComplete = true;
+
 private:
     void AppendByteList(std::string& text, const uint8_t* data, uint32_t size);
     void AppendWidenedList(std::string& text, const uint8_t* data, uint32_t size);

@@ -1,5 +1,6 @@
 #include "platform/win32/file_information.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace qv {
@@ -37,9 +38,17 @@ std::optional<FileInformation> QueryFileInformation(const std::filesystem::path&
     if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
     info.attributes = attributes;
 
-    // Unix keeps no creation time in struct stat; the earlier of the change and modification
-    // times comes closest.
+    // The creation time is the file's birth time where the file system records one (statx);
+    // elsewhere the earlier of the change and modification times comes closest.
     const timespec& written = shown->st_mtim;
+    struct statx sx {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME)) {
+        timespec born{static_cast<time_t>(sx.stx_btime.tv_sec), static_cast<long>(sx.stx_btime.tv_nsec)};
+        info.creationTime = UnixTimeToFileTime(born);
+        info.lastAccessTime = UnixTimeToFileTime(shown->st_atim);
+        info.lastWriteTime = UnixTimeToFileTime(written);
+        return info;
+    }
     const timespec& changed = shown->st_ctim;
     bool changedFirst = changed.tv_sec < written.tv_sec ||
                         (changed.tv_sec == written.tv_sec && changed.tv_nsec < written.tv_nsec);

@@ -1,0 +1,66 @@
+// The repair of checked scan results, without any window: partial backup, confirmation,
+// deletions, cached internet files and cookies. The results page keeps the rows in its
+// list and hands them here; the command line does the same with its own rows.
+//
+// Safety beyond the plain steps: nothing is deleted unless the backup of every checked
+// entry is complete and on disk; all deletions are saved at once (or none, with the
+// reason); and no row can delete a hive root or a key that holds a whole category of
+// entries, whatever its texts say.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "backup/backup_store.h"
+#include "scan/finding_stores.h"
+#include "scan/scan_finding.h"
+
+struct RepairRow {
+    ScanFinding finding;
+    bool checked = false;
+};
+
+enum class RepairOutcome {
+    Repaired,           // deleted; the checked rows are to be taken off the list
+    Declined,           // the user said no: nothing changed but the backup file
+    BackupIncomplete,   // the backup could not be completed: nothing deleted
+    RegistryRefused,    // the registry could not be saved (Wine running, disk): nothing deleted
+};
+
+class CScanRepair {
+public:
+    explicit CScanRepair(CBackupStore& store) : m_store(store) {}
+
+    // Writes the checked rows' registry data into a partial backup file. True when every
+    // entry that exists was written completely and the file is on disk.
+    bool BackupSelected(const std::vector<RepairRow>& rows);
+
+    // Asks for confirmation and deletes the checked rows' entries in one save. Rows that
+    // would delete a protected key are left alone and reported.
+    RepairOutcome RepairSelected(const std::vector<RepairRow>& rows);
+
+    // Backup, then repair, then (when repaired) the cached internet files and cookies.
+    RepairOutcome FixSelected(const std::vector<RepairRow>& rows);
+
+    // Empties the cached internet files' folders and deletes the cookie files.
+    void DeleteTempInternetFiles();
+    void DeleteCookies();
+
+    // True when deleting this row's entry would remove a hive root or a container key (App
+    // Paths, SharedDlls, Fonts, Help, Uninstall, the Run keys, FileExts) or one of their
+    // ancestors.
+    static bool IsProtected(const ScanFinding& finding);
+
+    const std::string& BackupPath() const { return m_backupPath; }
+    // Why the last FixSelected did not repair, for the user.
+    const std::string& Problem() const { return m_problem; }
+
+private:
+    CBackupStore& m_store;
+    std::string m_backupPath;
+    std::string m_problem;
+};
+
+// The figure of the results page's caption: every listed finding, plus the cached internet
+// files and cookies a repair clears.
+int TotalItemCount(size_t listedRows, const CFindingStores& stores);

@@ -1,0 +1,24 @@
+#include "scan/finding_stores.h"
+
+namespace {
+
+template <class T>
+void Release(std::vector<T>& v) {
+    std::vector<T>().swap(v);
+}
+
+}  // namespace
+
+void CFindingStores::Empty() {
+    for (auto* v : {&m_aRootClsid, &m_aRootClsidInvalid, &m_aMachineClsid, &m_aMachineClsidInvalid}) Release(*v);
+    for (auto* v : {&m_aRootProgId, &m_aRootProgIdInvalid, &m_aMachineProgId, &m_aMachineProgIdInvalid}) Release(*v);
+    for (auto* v : {&m_aRootTypeLib, &m_aRootTypeLibInvalid, &m_aMachineTypeLib, &m_aMachineTypeLibInvalid})
+        Release(*v);
+    for (auto* v : {&m_aRootInterface, &m_aRootInterfaceInvalid, &m_aMachineInterface, &m_aMachineInterfaceInvalid})
+        Release(*v);
+    Release(m_aMissingFonts);
+    for (auto& v : m_aStartupEntries) Release(v);
+    for (auto* v : {&m_aMissingHelpFiles, &m_aMissingSharedDlls, &m_aUninstallEntries, &m_aFileExtEntries,
+                    &m_aMissingShortcuts, &m_aStartMenuShortcuts})
+        Release(*v);
+}

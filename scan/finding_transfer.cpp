@@ -1,0 +1,42 @@
+// The row steps of phase 3: each store becomes rows of the result list, in store order
+// (every row goes on top, so the category transferred last comes first).
+#include "app/string_table.h"
+#include "scan/scan_engine.h"
+
+void CScanEngine::TransferFindings() {
+    const std::string machine = "HKEY_LOCAL_MACHINE";
+    {
+        const std::string problem(StringText(133));
+        for (const _REG_VALUE& v : m_stores.m_aMissingFonts)
+            AddFinding({problem, v.name, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", machine, "VAL"});
+    }
+    {
+        const std::string problem(StringText(138));
+        for (const std::string& path : m_stores.m_aMissingHelpFiles) {
+            size_t slash = path.find_last_of('\\');
+            AddFinding({problem, slash == std::string::npos ? path : path.substr(slash + 1),
+                        "SOFTWARE\\Microsoft\\Windows\\Help", machine, "VAL"});
+        }
+    }
+    {
+        const std::string problem(StringText(131));
+        for (const std::string& dll : m_stores.m_aMissingSharedDlls)
+            AddFinding({problem, dll, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", machine, "VAL"});
+    }
+    {
+        const std::string problem(StringText(136));
+        for (const std::string& name : m_stores.m_aUninstallEntries)
+            AddFinding({problem, name, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name, machine,
+                        "KEY"});
+    }
+    TransferStartupEntries();
+    TransferFileExtensions();
+    {
+        const std::string problem(StringText(134));
+        for (const std::string& file : m_stores.m_aMissingShortcuts) AddFinding({problem, file, "", "NULL", "NULL"});
+    }
+    {
+        const std::string problem(StringText(132));
+        for (const std::string& file : m_stores.m_aStartMenuShortcuts) AddFinding({problem, file, "", "NULL", "NULL"});
+    }
+}

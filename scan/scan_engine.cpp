@@ -1,0 +1,132 @@
+#include "scan/scan_engine.h"
+
+#include <windows.h>
+
+#include "app/string_table.h"
+
+namespace {
+
+// A stand-in for the progress bar when there is none (the command line).
+class NoProgress : public IScanProgress {
+public:
+    int Position() override { return position_; }
+    void SetPosition(int p) override { position_ = p; }
+    void Step() override { position_ = position_ < 100 ? position_ + 1 : 100; }
+    void ShowPercent(int) override {}
+    void Reset() override { position_ = 0; }
+    void StopTimer() override {}
+    void Sleep(int) override {}
+
+private:
+    int position_ = 0;
+};
+
+NoProgress& SharedNoProgress() {
+    thread_local NoProgress p;
+    return p;
+}
+
+}  // namespace
+
+CScanEngine::CScanEngine(IFindingSink& findings, IStatusSink& status, IScanProgress* progress)
+    : m_findings(findings), m_status(status), m_progress(progress) {}
+
+void CScanEngine::PrepareStart() {
+    m_bStop = 0;
+    m_bAborted = 0;
+    m_bExiting = 0;
+}
+
+void CScanEngine::ScanClassesRoot() {
+    if (!m_bPhase1Done && !m_bStop && !m_bAborted) {
+        ScanComRegistrations(false);
+        m_bPhase1Done = 1;
+    } else {
+        PostStatus(std::string(StringText(129)));
+    }
+}
+
+void CScanEngine::ScanMachineClasses() {
+    if (!m_bPhase2Done && !m_bStop && !m_bAborted) {
+        ScanComRegistrations(true);
+        m_bPhase2Done = 1;
+    } else {
+        PostStatus(std::string(StringText(129)));
+    }
+}
+
+void CScanEngine::ScanCategories() {
+    if (m_bPhase3Done || m_bStop || m_bAborted) {
+        PostStatus(std::string(StringText(129)));
+        return;
+    }
+    // Once begun, every step runs: a scanner that sees the stop flag returns at once, and the
+    // row steps turn whatever the stores hold into rows.
+    m_findings.ClearFindings();
+    ScanFonts();
+    ScanHelpFiles();
+    ScanSharedDlls();
+    ScanUninstallEntries();
+    ScanStartupPrograms();
+    ScanFileExtensions();
+    ScanShortcutsFirstGroup();
+    ScanShortcutsSecondGroup();
+    ScanTempInternetFiles();
+    ScanCookies();
+    ScanApplicationPaths();
+    TransferFindings();
+    m_bPhase3Done = 1;
+}
+
+void CScanEngine::RunScan() {
+    IScanProgress& bar = m_progress ? *m_progress : SharedNoProgress();
+    bar.Reset();
+    m_stores.Empty();
+    m_bPhase1Done = 0;
+    m_bPhase2Done = 0;
+    m_bPhase3Done = 0;
+    ScanClassesRoot();
+    ScanMachineClasses();
+    ScanCategories();
+    m_bPhase1Done = 1;
+    m_bPhase2Done = 1;
+    m_bPhase3Done = 1;
+    FinishScan();
+}
+
+void CScanEngine::FinishScan() {
+    IScanProgress& bar = m_progress ? *m_progress : SharedNoProgress();
+    int pos = bar.Position();
+    if (m_bAborted && !m_bExiting) {
+        for (int n = pos; pos > 0 && n >= 0; --n) {
+            bar.SetPosition(n);
+            bar.ShowPercent(n);
+            bar.Sleep(70);
+        }
+        PostStatus(std::string(StringText(128)));
+    } else if (m_bExiting) {
+        // Closing: neither the bar nor the status line changes any more.
+    } else if (pos < 100) {
+        PostStatus(std::string(StringText(129)));
+        for (int i = pos; i <= 100; ++i) {
+            bar.Step();
+            bar.ShowPercent(i);
+            bar.Sleep(10);
+        }
+        PostStatus(std::string(StringText(127)));
+        bar.Sleep(70);
+        bar.StopTimer();
+    } else {
+        PostStatus(std::string(StringText(127)));
+        bar.StopTimer();
+        bar.Reset();
+    }
+}
+
+bool FileExists(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(path.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return true;
+}

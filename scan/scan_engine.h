@@ -1,0 +1,73 @@
+// The scan driver and its scanners, without any window: the scan page runs RunScan on its
+// worker thread and gives it sinks for rows, status texts and the progress bar; the command
+// line gives it its own.
+//
+// The flags are written by the UI thread and polled by the worker; each scanner tests
+// m_bStop before every registry entry or file and returns at once when it is set.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "scan/finding_stores.h"
+#include "scan/scan_sinks.h"
+
+class CScanEngine {
+public:
+    CScanEngine(IFindingSink& findings, IStatusSink& status, IScanProgress* progress = nullptr);
+
+    // The whole scan: three phases, then the ending chosen by the flags (the bar runs down
+    // after a stop, up to 100 after a complete scan).
+    void RunScan();
+
+    // Before a new scan starts: clears the stop, abort and exit flags.
+    void PrepareStart();
+
+    void PostStatus(const std::string& text) { m_status.PostStatus(text); }
+    void AddFinding(const ScanFinding& f) { m_findings.AddFinding(f); }
+
+    // Flags (plain ints in spirit; atomics so that the worker sees the UI thread's writes).
+    std::atomic<int> m_bStop{1};
+    std::atomic<int> m_bAborted{0};
+    std::atomic<int> m_bExiting{0};
+    std::atomic<int> m_bPhase1Done{0};
+    std::atomic<int> m_bPhase2Done{0};
+    std::atomic<int> m_bPhase3Done{0};
+
+    CFindingStores m_stores;
+
+    // Phase 3 scanners; each returns 1 when its key or folder could be opened.
+    int ScanApplicationPaths();
+    int ScanSharedDlls();
+    int ScanFonts();
+    int ScanHelpFiles();
+    int ScanUninstallEntries();
+    int ScanStartupPrograms();
+    int ScanFileExtensions();
+    int ScanShortcutsFirstGroup();
+    int ScanShortcutsSecondGroup();
+    int ScanTempInternetFiles();
+    int ScanCookies();
+
+    // The COM scanners of phases 1 and 2 under one class root ("" = HKEY_CLASSES_ROOT,
+    // else the key path below HKEY_LOCAL_MACHINE).
+    void ScanComRegistrations(bool machineRoot);
+
+    // Row steps of phase 3: stores to rows.
+    void TransferFindings();
+    void TransferStartupEntries();
+    void TransferFileExtensions();
+
+private:
+    void ScanClassesRoot();
+    void ScanMachineClasses();
+    void ScanCategories();
+    void FinishScan();
+
+    IFindingSink& m_findings;
+    IStatusSink& m_status;
+    IScanProgress* m_progress;
+};
+
+// The existence test of the application path scanner: FindFirstFileA finds something.
+bool FileExists(const std::string& path);

@@ -1,0 +1,104 @@
+// Scan to fix from the command line on the demo prefix: the findings are exactly the dead
+// entries, a fix removes them after backing them up, and the backup brings them back.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <set>
+
+#include "backup/regedit_export.h"
+#include "platform/registry/reg_text.h"
+#include "platform/registry/registry_store.h"
+#include "temp_dir.h"
+
+using namespace qvtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CommandRun {
+    int status;
+    std::string out;
+};
+
+CommandRun Command(const fs::path& prefix, const std::string& args) {
+    std::string cmd = "WINEPREFIX='" + prefix.string() + "' " + QV_BIN_DIR + "/" + args + " 2>/dev/null";
+    CommandRun r{0, {}};
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string Export(const fs::path& prefix, const std::string& key) {
+    qv::RegistryStore store(prefix);
+    std::u16string text;
+    std::string error;
+    if (!qv::RegeditExportText(store, key, text, error)) return "missing: " + error;
+    return qv::reg::ToUtf8(text);
+}
+
+}  // namespace
+
+TEST(ScanFixCli, DemoPrefixScanFixAndRestore) {
+    TempDir tmp;
+    fs::path demo = tmp / "demo";
+    std::string make = std::string("QV_BIN_DIR='") + QV_BIN_DIR + "' '" + QV_SOURCE_DIR + "/samples/make-demo-prefix' '" +
+                       demo.string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+
+    CommandRun scan = Command(demo, "quorvane-cli scan --json");
+    ASSERT_EQ(scan.status, 0);
+    nlohmann::json doc = nlohmann::json::parse(scan.out);
+    std::set<std::string> appPaths, sharedDlls;
+    for (const auto& f : doc["findings"]) {
+        if (f["category"] == "Application Path") appPaths.insert(f["key"].get<std::string>());
+        if (f["category"] == "Shared DLLs") sharedDlls.insert(f["description"].get<std::string>());
+        for (const char* field : {"category", "description", "key", "root", "kind", "data"})
+            EXPECT_TRUE(f.contains(field)) << field;
+    }
+    const std::string appKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+    EXPECT_EQ(appPaths, (std::set<std::string>{appKey + "OrbitArcade.exe", appKey + "sbsetup.exe"}));
+    EXPECT_EQ(sharedDlls, (std::set<std::string>{"C:\\Program Files\\Orbit Arcade\\orbitnet.dll",
+                                                  "C:\\Program Files\\Orbit Arcade\\orbitplug.dll",
+                                                  "C:\\Program Files\\Common Files\\Stonebridge\\sbinst32.dll"}));
+    EXPECT_GE(doc["total"].get<int>(), 5);
+
+    const std::string appRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    const std::string dllRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+    const std::string appsBefore = Export(demo, appRoot), dllsBefore = Export(demo, dllRoot);
+
+    // Without --yes and without a terminal nothing is changed.
+    CommandRun declined = Command(demo, "quorvane-cli fix --category 'Shared DLLs' < /dev/null");
+    EXPECT_EQ(declined.status, 1);
+    EXPECT_EQ(Export(demo, dllRoot), dllsBefore);
+
+    CommandRun fix = Command(demo, "quorvane-cli fix --yes --category 'Application Path' --category 'shared dlls'");
+    ASSERT_EQ(fix.status, 0);
+    ASSERT_EQ(fix.out.rfind("Backup: ", 0), 0u) << fix.out;
+    fs::path backup = fix.out.substr(8, fix.out.find('\n') - 8);
+    EXPECT_TRUE(fs::exists(backup)) << backup;
+    EXPECT_NE(backup.string().find("Quorvane/Backup/PartialBackup["), std::string::npos) << backup;
+
+    CommandRun after = Command(demo, "quorvane-cli scan --json");
+    nlohmann::json doc2 = nlohmann::json::parse(after.out);
+    for (const auto& f : doc2["findings"]) {
+        EXPECT_NE(f["category"], "Application Path");
+        EXPECT_NE(f["category"], "Shared DLLs");
+    }
+    EXPECT_NE(Export(demo, appRoot), appsBefore);
+    // The live entries are still there.
+    EXPECT_NE(Export(demo, appRoot).find("KestrelLauncher.exe"), std::string::npos);
+
+    CommandRun restore = Command(demo, "quorvane-regedit /s '" + backup.string() + "'");
+    EXPECT_EQ(restore.status, 0);
+    EXPECT_EQ(Export(demo, appRoot), appsBefore);
+    EXPECT_EQ(Export(demo, dllRoot), dllsBefore);
+
+    EXPECT_EQ(Command(demo, "quorvane-cli fix --category Nonsense").status, 2);
+}
