@@ -1,8 +1,5 @@
-// quorvane: the program's window. Until the window lands it points at the command-line
-// front end, which shows the same prefix and settings.
-#include <iostream>
+// quorvane: the program's window, on the Wine prefix in WINEPREFIX (else ~/.wine, else
+// Quorvane's own prefix). Its one switch is /startup.
+#include "app/quorvane_app_gui.h"
 
-int main() {
-    std::cout << "The window is not built yet; quorvane-cli status shows the prefix and its settings.\n";
-    return 0;
-}
+wxIMPLEMENT_APP(CQuorvaneApp);

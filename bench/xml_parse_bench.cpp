@@ -23,7 +23,7 @@ constexpr int kEntries = 200000;  // five elements each: Entry and four children
 const std::string& FeedDocument() {
     static const std::string document = [] {
         std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xml>\n<Quorvane>\n";
-        const std::string offer(380, 'o');
+        const std::string offer(312, 'o');
         char entry[1024];
         for (int i = 0; i < kEntries; ++i) {
             std::snprintf(entry, sizeof entry,

@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     CliContext context;
     AddStatusCommand(app, context);
+    AddCheckUpdateCommand(app, context);
+    AddScanCommand(app, context);
+    AddFixCommand(app, context);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -101,19 +103,64 @@ std::optional<std::string> MapThroughDrives(const std::vector<DriveRoot>& roots,
 
 }  // namespace
 
-std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
-    if (EntryExists(folder / std::string(name))) return std::string(name);
+namespace {
+
+// Folded name -> the spelling on disk, per folder. A scan looks up thousands of missing
+// names in one folder; reading the folder once per name would make that quadratic. An
+// entry stays valid while the folder's modification and change times are unchanged.
+struct FolderListing {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    timespec mtime{};
+    timespec ctime{};
+    std::map<std::u32string, std::string> names;
+};
+
+std::mutex g_listingMutex;
+std::map<std::string, std::shared_ptr<const FolderListing>> g_listings;
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+std::shared_ptr<const FolderListing> ListFolder(const fs::path& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+    const std::string key = folder.string();
+    {
+        std::lock_guard<std::mutex> lock(g_listingMutex);
+        auto it = g_listings.find(key);
+        if (it != g_listings.end() && it->second->dev == st.st_dev && it->second->ino == st.st_ino &&
+            SameTime(it->second->mtime, st.st_mtim) && SameTime(it->second->ctime, st.st_ctim))
+            return it->second;
+    }
+    auto listing = std::make_shared<FolderListing>();
+    listing->dev = st.st_dev;
+    listing->ino = st.st_ino;
+    listing->mtime = st.st_mtim;
+    listing->ctime = st.st_ctim;
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) return std::nullopt;
-    std::optional<std::string> found;
+    if (!dir) return nullptr;
     while (dirent* entry = ::readdir(dir.get())) {
         std::string_view candidate = entry->d_name;
         if (candidate == "." || candidate == "..") continue;
-        if (!NamesEqualIgnoringCase(candidate, name)) continue;
         // Several spellings of one name can exist on a Unix disk; take the same one always.
-        if (!found || candidate < *found) found = std::string(candidate);
+        auto [it, inserted] = listing->names.emplace(FoldNameCase(candidate), std::string(candidate));
+        if (!inserted && std::string(candidate) < it->second) it->second = std::string(candidate);
     }
-    return found;
+    std::lock_guard<std::mutex> lock(g_listingMutex);
+    if (g_listings.size() > 256) g_listings.clear();
+    g_listings[key] = listing;
+    return listing;
+}
+
+}  // namespace
+
+std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
+    if (EntryExists(folder / std::string(name))) return std::string(name);
+    std::shared_ptr<const FolderListing> listing = ListFolder(folder);
+    if (!listing) return std::nullopt;
+    auto it = listing->names.find(FoldNameCase(name));
+    if (it == listing->names.end()) return std::nullopt;
+    return it->second;
 }
 
 std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath) {

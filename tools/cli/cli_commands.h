@@ -18,3 +18,6 @@ struct CliContext {
 };
 
 void AddStatusCommand(CLI::App& app, CliContext& context);
+void AddCheckUpdateCommand(CLI::App& app, CliContext& context);
+void AddScanCommand(CLI::App& app, CliContext& context);
+void AddFixCommand(CLI::App& app, CliContext& context);

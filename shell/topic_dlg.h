@@ -1,0 +1,39 @@
+// CTopicDlg: the base of every page of the main window and of the exit pop-up. It knows the
+// main window, keeps Enter and Escape from closing it (they go to the focused control), and
+// sets up the page banner with the look all pages share.
+#pragma once
+
+#include <string>
+
+#include "vendor/ui/skinable_dialog.h"
+#include "vendor/ui/topic_title.h"
+
+class CQuorvaneDlg;
+
+class CTopicDlg : public CSkinableDialog {
+public:
+    // The page skin and the exit pop-up skin, both keyed with pure green.
+    static constexpr unsigned kPageSkin = 147;
+    static constexpr unsigned kExitPopSkin = 243;
+    static constexpr COLORREF kSkinKey = 0x00FF00;
+
+    CTopicDlg(unsigned templateId, wxWindow* parent);
+
+    // Configures `banner` in one chain: image `pngId` (0: none), the texts, colours 0x494949
+    // and black, title font Verdana 26 bold, description font Tahoma 13, the gradient rule.
+    static void SetupTitleBanner(CTopicTitle& banner, unsigned pngId, const std::string& title,
+                                 const std::string& description);
+    // Moves the banner to (10, 6), 480 x 350, and shows it.
+    static void PlaceTitleBanner(wxWindow& banner);
+
+    CQuorvaneDlg* MainDlg() const { return m_pMainDlg; }
+
+protected:
+    // Enter and Escape reach the focused control and stop there.
+    void PreTranslateKey(wxKeyEvent& event) override;
+
+    CQuorvaneDlg* m_pMainDlg;
+};
+
+// True for the keys that a page hands to its focused control instead of its default handling.
+bool IsDialogEndKey(int keyCode);

@@ -1,0 +1,50 @@
+// Running GUI tests: the event loop is stepped until a condition holds, modal dialogs are
+// answered from inside their own loop, and the main window is made on a small Wine prefix
+// whose settings each test chooses.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/evtloop.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "small_prefix.h"
+
+class CQuorvaneDlg;
+
+namespace guitest {
+
+// Runs the event loop until `done` holds or `timeout` passes; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+// Runs the event loop for a while.
+void Pump(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
+
+// The modal dialog on show, or null.
+wxDialog* ActiveModalDialog();
+
+// Calls `step` with the modal dialog once one is on show (from inside its modal loop).
+void WhenModal(std::function<void(wxDialog*)> step);
+
+// A test with a small prefix and the main window made on it.
+class MainWindowTest : public qvtest::SmallPrefixTest {
+protected:
+    void TearDown() override;
+    // Writes an integer or text setting to the options key.
+    void SetSetting(const std::string& name, int value);
+    void SetSetting(const std::string& name, const std::string& value);
+    bool ReadSetting(const std::string& name, std::string& value);
+    // Makes and shows the main window with `commandLine`.
+    CQuorvaneDlg& OpenMainWindow(const std::string& commandLine = "\"Z:\\quorvane\"");
+    void CloseMainWindow();
+
+    CQuorvaneDlg* m_dlg = nullptr;
+};
+
+}  // namespace guitest

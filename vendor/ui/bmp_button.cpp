@@ -1,0 +1,145 @@
+#include "vendor/ui/bmp_button.h"
+
+#include <wx/dcbuffer.h>
+#include <wx/tooltip.h>
+
+#include "vendor/ui/skin_bitmap.h"
+#include "vendor/ui/skinable_dialog.h"
+
+int CBMPButton::Create(const std::string& /*caption*/, DWORD /*style*/, unsigned normalId,
+                       unsigned hoverId, unsigned pressedId, unsigned disabledId, COLORREF key,
+                       wxWindow* parent, unsigned id, DWORD extra) {
+    const unsigned ids[4] = {normalId, hoverId, pressedId, disabledId};
+    for (int i = 0; i < 4; ++i) m_faces[i] = LoadKeyedBitmap(static_cast<int>(ids[i]), key);
+    // A face that is missing falls back to the normal one, so the button is never blank.
+    for (int i = 1; i < 4; ++i) {
+        if (!m_faces[i].IsOk()) m_faces[i] = m_faces[kNormal];
+    }
+    wxSize size = m_faces[kNormal].IsOk() ? m_faces[kNormal].GetSize() : wxSize(24, 24);
+    m_bTakesFocus = extra != kTitleBarButton;
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    // Command ids reach 0xFFFF, beyond the window ids the toolkit accepts: the window gets an
+    // id of its own and the command id travels in the click.
+    m_nCommandId = static_cast<int>(id);
+    if (!wxWindow::Create(parent, wxID_ANY, wxPoint(0, 0), size, wxBORDER_NONE | wxWANTS_CHARS)) {
+        return 0;
+    }
+    Hide();
+    Bind(wxEVT_PAINT, &CBMPButton::OnPaint, this);
+    for (auto type : {wxEVT_ENTER_WINDOW, wxEVT_LEAVE_WINDOW, wxEVT_LEFT_DOWN, wxEVT_LEFT_UP,
+                      wxEVT_LEFT_DCLICK, wxEVT_MOTION}) {
+        Bind(type, &CBMPButton::OnMouse, this);
+    }
+    Bind(wxEVT_KEY_DOWN, &CBMPButton::OnKeyDown, this);
+    Bind(wxEVT_MOUSE_CAPTURE_LOST, &CBMPButton::OnCaptureLost, this);
+    Bind(wxEVT_SET_FOCUS, &CBMPButton::OnFocusChange, this);
+    Bind(wxEVT_KILL_FOCUS, &CBMPButton::OnFocusChange, this);
+    SetCursor(wxCursor(wxCURSOR_HAND));
+    return 1;
+}
+
+bool CBMPButton::Enable(bool enable) {
+    bool changed = wxWindow::Enable(enable);
+    if (!enable) {
+        m_bPressed = false;
+        if (HasCapture()) ReleaseMouse();
+    }
+    SetCursor(wxCursor(enable ? wxCURSOR_HAND : wxCURSOR_ARROW));
+    Refresh(false);
+    return changed;
+}
+
+void CBMPButton::SetDimmed(bool dimmed) {
+    if (dimmed && !m_dimmedFace.IsOk() && m_faces[kNormal].IsOk()) {
+        wxImage image = m_faces[kNormal].ConvertToImage();
+        if (!image.HasAlpha()) image.InitAlpha();
+        unsigned char* alpha = image.GetAlpha();
+        for (int i = 0, n = image.GetWidth() * image.GetHeight(); i < n; ++i) alpha[i] = static_cast<unsigned char>(alpha[i] * 2 / 5);
+        m_dimmedFace = wxBitmap(image);
+    }
+    m_bDimmed = dimmed;
+    Refresh(false);
+}
+
+void CBMPButton::SetToolTipText(const std::string* texts, int count) {
+    if (texts == nullptr || count < 1) {
+        UnsetToolTip();
+        return;
+    }
+    SetToolTip(wxString::FromUTF8(texts[0]));
+}
+
+void CBMPButton::Click() {
+    if (!IsEnabled()) return;
+    wxCommandEvent event(wxEVT_BUTTON, m_nCommandId);
+    event.SetEventObject(this);
+    ProcessWindowEvent(event);
+}
+
+wxSize CBMPButton::DoGetBestSize() const {
+    return m_faces[kNormal].IsOk() ? m_faces[kNormal].GetSize() : wxSize(24, 24);
+}
+
+void CBMPButton::OnPaint(wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(this);
+    DrawParentBackground(this, dc);
+    Face face = kNormal;
+    if (!IsEnabled()) {
+        face = kDisabled;
+    } else if (m_bPressed && m_bHover) {
+        face = kPressed;
+    } else if (m_bHover) {
+        face = kHover;
+    }
+    if (face == kDisabled && m_bDimmed && m_dimmedFace.IsOk()) {
+        dc.DrawBitmap(m_dimmedFace, 0, 0, true);
+    } else if (m_faces[face].IsOk()) {
+        dc.DrawBitmap(m_faces[face], 0, 0, true);
+    }
+}
+
+void CBMPButton::OnMouse(wxMouseEvent& event) {
+    const wxEventType type = event.GetEventType();
+    if (!IsEnabled()) return;
+    bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
+    if (type == wxEVT_ENTER_WINDOW) {
+        m_bHover = true;
+    } else if (type == wxEVT_LEAVE_WINDOW) {
+        m_bHover = m_bPressed && inside;
+    } else if (type == wxEVT_LEFT_DOWN || type == wxEVT_LEFT_DCLICK) {
+        m_bPressed = true;
+        m_bHover = true;
+        if (m_bTakesFocus) SetFocus();
+        if (!HasCapture()) CaptureMouse();
+    } else if (type == wxEVT_LEFT_UP) {
+        bool click = m_bPressed && inside;
+        m_bPressed = false;
+        m_bHover = inside;
+        if (HasCapture()) ReleaseMouse();
+        Refresh(false);
+        if (click) Click();
+        return;
+    } else if (type == wxEVT_MOTION) {
+        m_bHover = inside;
+    }
+    Refresh(false);
+}
+
+void CBMPButton::OnKeyDown(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    if (key == WXK_SPACE || key == WXK_RETURN || key == WXK_NUMPAD_ENTER) {
+        Click();
+        return;
+    }
+    event.Skip();
+}
+
+void CBMPButton::OnCaptureLost(wxMouseCaptureLostEvent&) {
+    m_bPressed = false;
+    Refresh(false);
+}
+
+void CBMPButton::OnFocusChange(wxFocusEvent& event) {
+    Refresh(false);
+    event.Skip();
+}
