@@ -6,6 +6,8 @@
 // m_bStop before every registry entry or file and returns at once when it is set.
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <string>
 
@@ -48,6 +50,12 @@ public:
     int ScanShortcutsSecondGroup();
     int ScanTempInternetFiles();
     int ScanCookies();
+
+    // The recursive shortcut walk of one folder; appends broken shortcuts' paths to `store`.
+    // Never enters a folder twice (Wine links profile folders to the home folder).
+    int ScanShortcuts(const std::string& folder, std::vector<std::string>& store);
+    // True when an uninstall entry holds one of the values a real one has.
+    static bool HasUninstallValue(HKEY key);
 
     // The COM scanners of phases 1 and 2 under one class root ("" = HKEY_CLASSES_ROOT,
     // else the key path below HKEY_LOCAL_MACHINE).

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "backup/regedit_export.h"
@@ -101,4 +102,49 @@ TEST(ScanFixCli, DemoPrefixScanFixAndRestore) {
     EXPECT_EQ(Export(demo, dllRoot), dllsBefore);
 
     EXPECT_EQ(Command(demo, "quorvane-cli fix --category Nonsense").status, 2);
+}
+
+TEST(ScanFixCli, AFreshWinePrefixShowsOnlyFilesThatAreReallyMissing) {
+    TempDir tmp;
+    fs::path prefix = UnpackFreshPrefix(tmp.path());
+    ASSERT_FALSE(prefix.empty());
+    CommandRun scan = Command(prefix, "quorvane-cli scan --json");
+    ASSERT_EQ(scan.status, 0);
+    nlohmann::json doc = nlohmann::json::parse(scan.out);
+    for (const auto& f : doc["findings"]) {
+        // The only dead entries of a fresh prefix are fonts Wine registers but does not ship.
+        ASSERT_EQ(f["category"], "Missing Fonts") << f.dump();
+        std::string file = f["data"].get<std::string>();
+        EXPECT_FALSE(fs::exists(prefix / "drive_c/windows/Fonts" / file)) << file;
+        EXPECT_FALSE(fs::exists(fs::path("/usr/share/wine/fonts") / file)) << file;
+    }
+}
+
+TEST(ScanFixCli, TheDemoPrefixShowsItsStaleEntriesInEveryCategory) {
+    TempDir tmp;
+    fs::path demo = tmp / "demo";
+    std::string make = std::string("QV_BIN_DIR='") + QV_BIN_DIR + "' '" + QV_SOURCE_DIR + "/samples/make-demo-prefix' '" +
+                       demo.string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    CommandRun scan = Command(demo, "quorvane-cli scan --json");
+    nlohmann::json doc = nlohmann::json::parse(scan.out);
+    std::map<std::string, std::set<std::string>> found;
+    for (const auto& f : doc["findings"]) found[f["category"]].insert(f["description"].get<std::string>());
+    const std::string desk = "C:\\users\\root\\Desktop\\";
+    const std::string menu = "C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
+    EXPECT_EQ(found["Missing Shortcuts"],
+              (std::set<std::string>{desk + "Orbit Arcade.lnk", desk + "Orbit Arcade Manual.url", desk + "Gone.lnk"}));
+    EXPECT_EQ(found["Start Menu Programs"],
+              (std::set<std::string>{menu + "Stonebridge\\Setup Log Viewer.lnk", menu + "Orbit Arcade\\Orbit Arcade.lnk",
+                                     menu + "Orbit Arcade\\Uninstall Orbit Arcade.lnk"}));
+    EXPECT_EQ(found["Startup Programs"],
+              (std::set<std::string>{"StonebridgeResume", "OrbitUpdater", "StonebridgeCleanup", "OrbitArcadeTray"}));
+    EXPECT_EQ(found["Add or Remove Programs"],
+              (std::set<std::string>{"{6F3B1C2A-8D4E-4B7A-9C21-5E0F3A7D9B14}", "OrbitArcade"}));
+    EXPECT_EQ(found["System Help Files"], (std::set<std::string>{"orbitarc.hlp"}));
+    EXPECT_EQ(found["File Extensions"].count(".orbmap"), 1u);
+    EXPECT_TRUE(found["Missing Fonts"].count("Stonebridge Sans (TrueType)"));
+    EXPECT_TRUE(found["Missing Fonts"].count("Orbitron Arcade (TrueType)"));
+    EXPECT_EQ(doc["temp_internet_files"], 6);
+    EXPECT_EQ(doc["cookie_files"], 3);
 }
