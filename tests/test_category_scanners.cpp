@@ -254,3 +254,19 @@ TEST(ShellLinkFiles, DamagedLinkAndUrlFilesNeverCrash) {
         }
     }
 }
+
+TEST(ShellLinkFiles, LinksWrittenByWinesShellLoadAndResolve) {
+    TempDir tmp;
+    fs::path prefix = UnpackFreshPrefix(tmp.path());
+    ASSERT_FALSE(prefix.empty());
+    qv::SetActivePrefix(std::make_shared<qv::Prefix>(prefix));
+    const fs::path dir = fs::path(QV_SOURCE_DIR) / "tests/fixtures/wine-lnk";
+    CShellLink link;
+    ASSERT_TRUE(link.Load((dir / "made_by_wine.lnk").string()));
+    EXPECT_EQ(link.Resolve(nullptr, 2), 1);
+    EXPECT_EQ(link.GetPath(), "C:\\windows\\notepad.exe");
+    ASSERT_TRUE(link.Load((dir / "made_by_wine_gone.lnk").string()));
+    EXPECT_EQ(link.Resolve(nullptr, 2), 2);
+    EXPECT_EQ(link.GetPath(), "C:\\Program Files\\Gone\\gone.exe");
+    qv::SetActivePrefix(nullptr);
+}
