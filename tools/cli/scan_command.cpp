@@ -2,13 +2,54 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <set>
 #include <iostream>
 
 #include "results/scan_repair.h"
+#include "vendor/core/registry_checkers.h"
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/cli_scan_run.h"
 
 namespace {
+
+// The sixteen COM stores by name, and every record of the eight invalid ones.
+template <class F>
+void ForEachComStore(const CFindingStores& s, F f) {
+    f("RootClsid", s.m_aRootClsid, false);
+    f("RootClsidInvalid", s.m_aRootClsidInvalid, true);
+    f("RootProgId", s.m_aRootProgId, false);
+    f("RootProgIdInvalid", s.m_aRootProgIdInvalid, true);
+    f("RootTypeLib", s.m_aRootTypeLib, false);
+    f("RootTypeLibInvalid", s.m_aRootTypeLibInvalid, true);
+    f("RootInterface", s.m_aRootInterface, false);
+    f("RootInterfaceInvalid", s.m_aRootInterfaceInvalid, true);
+    f("MachineClsid", s.m_aMachineClsid, false);
+    f("MachineClsidInvalid", s.m_aMachineClsidInvalid, true);
+    f("MachineProgId", s.m_aMachineProgId, false);
+    f("MachineProgIdInvalid", s.m_aMachineProgIdInvalid, true);
+    f("MachineTypeLib", s.m_aMachineTypeLib, false);
+    f("MachineTypeLibInvalid", s.m_aMachineTypeLibInvalid, true);
+    f("MachineInterface", s.m_aMachineInterface, false);
+    f("MachineInterfaceInvalid", s.m_aMachineInterfaceInvalid, true);
+}
+
+nlohmann::json ComReport(const CFindingStores& stores) {
+    nlohmann::json counts = nlohmann::json::object();
+    nlohmann::json invalid = nlohmann::json::array();
+    std::set<std::string> distinct;
+    ForEachComStore(stores, [&](const char* name, const auto& store, bool isInvalid) {
+        counts[name] = store.size();
+        if (!isInvalid) return;
+        std::string kind = std::string(name).substr(std::string(name).rfind("Root", 0) == 0 ? 4 : 7);
+        for (const auto& r : store) {
+            invalid.push_back({{"store", name}, {"name", r.fields[0]}, {"reason", InvalidReason(r)}});
+            distinct.insert(kind + ":" + r.fields[0]);
+        }
+    });
+    // Wine serves HKEY_CLASSES_ROOT from HKLM\Software\Classes, so both phases walk the same
+    // keys: "distinct_invalid" counts each invalid registration once.
+    return {{"counts", counts}, {"invalid", invalid}, {"distinct_invalid", distinct.size()}};
+}
 
 void PrintTable(const CliScanResult& r, std::ostream& out) {
     const char* headings[] = {"CATEGORY", "DESCRIPTION", "KEY", "ROOT", "KIND", "DATA"};
@@ -35,6 +76,14 @@ void PrintTable(const CliScanResult& r, std::ostream& out) {
     out << "\n" << r.rows.size() << " findings, " << r.stores.m_aTempInternetFiles.size()
         << " cached internet files, " << r.stores.m_aCookieFiles.size() << " cookie files; total "
         << TotalItemCount(r.rows.size(), r.stores) << "\n";
+    nlohmann::json com = ComReport(r.stores);
+    out << "COM registrations (HKEY_CLASSES_ROOT / HKLM\\SOFTWARE\\Classes):";
+    for (const char* kind : {"Clsid", "ProgId", "TypeLib", "Interface"})
+        out << " " << kind << " " << com["counts"][std::string("Root") + kind].get<size_t>() << "/"
+            << com["counts"][std::string("Machine") + kind].get<size_t>() << " ("
+            << com["counts"][std::string("Root") + kind + "Invalid"].get<size_t>() << "/"
+            << com["counts"][std::string("Machine") + kind + "Invalid"].get<size_t>() << " invalid)";
+    out << "\n";
 }
 
 void PrintJson(const CliScanResult& r, std::ostream& out) {
@@ -49,7 +98,8 @@ void PrintJson(const CliScanResult& r, std::ostream& out) {
     nlohmann::json doc = {{"findings", findings},
                           {"temp_internet_files", r.stores.m_aTempInternetFiles.size()},
                           {"cookie_files", r.stores.m_aCookieFiles.size()},
-                          {"total", TotalItemCount(r.rows.size(), r.stores)}};
+                          {"total", TotalItemCount(r.rows.size(), r.stores)},
+                          {"com", ComReport(r.stores)}};
     // Names and data come from the registry: replace what is not valid UTF-8 rather than fail.
     out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
