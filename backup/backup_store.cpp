@@ -2,11 +2,18 @@
 
 #include <windows.h>
 
+#include <srrestoreptapi.h>
+
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "app/app_utils.h"
 #include "app/derived_paths.h"
 #include "app/settings.h"
+#include "app/string_table.h"
+#include "backup/regedit_command.h"
+#include "vendor/core/system32.h"
 
 namespace {
 
@@ -54,4 +61,111 @@ std::string CBackupStore::CreatePartialBackup() {
     std::string path = MakeBackupFileName("PartialBackup");
     if (GetFileCreationText(path).empty() && !m_writer.WriteRegFileHeader(path)) return {};
     return path;
+}
+
+std::vector<std::pair<std::string, std::string>> CBackupStore::ListBackupFiles() {
+    EnsureBackupFolder();
+    std::vector<std::pair<std::string, std::string>> out;
+    const std::string folder = GetBackupFolder();
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((folder + "*.reg").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        out.emplace_back(FormatTime(FileTimeToUnix(data.ftCreationTime), settings::kTimeFormat), folder + data.cFileName);
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+    return out;
+}
+
+std::vector<std::string> CBackupStore::ListBackups() {
+    std::vector<std::string> texts;
+    for (auto& [text, path] : ListBackupFiles()) texts.push_back(text);
+    return texts;
+}
+
+std::string CBackupStore::FindBackupByTime(const std::string& text) {
+    for (auto& [listing, path] : ListBackupFiles())
+        if (listing == text) return path;
+    return {};
+}
+
+int CBackupStore::ExportWithRegedit(const std::string& rootName, const std::string& keyPath,
+                                    const std::string& filePath) {
+    std::string command = "regedit.exe /e \"" + filePath + "\"";
+    if (!rootName.empty()) command += " \"" + (keyPath.empty() ? rootName : rootName + "\\" + keyPath) + "\"";
+    if (!GetFileCreationText(filePath).empty()) return 1;  // an existing backup is never overwritten
+    return RunAndWait(command);
+}
+
+int CBackupStore::ImportWithRegedit(const std::string& filePath) {
+    if (GetFileCreationText(filePath).empty()) return -1;
+    return RunAndWait("regedit.exe /s \"" + filePath + "\"");
+}
+
+std::string CBackupStore::MakeRegistryBackup(const std::string& prefix, IBackupPageHooks* page, std::string& error) {
+    std::string path = MakeBackupFileName(prefix);
+    if (page) page->SetLastBackupLabel("Please wait this may take a few moments to complete your backup");
+    int status = ExportWithRegedit("", "", path);
+    std::string text = GetFileCreationText(path);
+    if ((status != 0 && status != 1) || text.empty()) {
+        // The export failed: no "Last Backup", so the next start tries again.
+        error = "The backup could not be written to " + path + ". " + qv::LastRegeditMessages();
+        if (page) page->SetLastBackupLabel(error);
+        return {};
+    }
+    CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, text, HKEY_LOCAL_MACHINE);
+    if (page) {
+        page->SetLastBackupLabel(std::string(StringText(145)) + text);
+        page->RefillList(ListBackups());
+    }
+    return path;
+}
+
+void CBackupStore::DoFullBackup(IBackupPageHooks* page) {
+    if (page) page->EnableControls(false);
+    std::string error;
+    MakeRegistryBackup("FullBackup", page, error);
+    if (page) page->EnableControls(true);
+}
+
+void CBackupStore::DoSystemBackup() {
+    std::string error;
+    MakeRegistryBackup("SystemBackup", nullptr, error);
+}
+
+bool CBackupStore::RestoreBackup(const std::string& listingText) {
+    std::string path = FindBackupByTime(listingText);
+    std::string text = GetFileCreationText(path);
+    if (path.empty()) {
+        size_t b = listingText.find_first_not_of(" \t\r\n");
+        size_t e = listingText.find_last_not_of(" \t\r\n");
+        std::string trimmed = b == std::string::npos ? std::string() : listingText.substr(b, e - b + 1);
+        MessageBoxA(nullptr, ("Cannot found the backup file\nto " + trimmed).c_str(), "Confirmation",
+                    MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    if (MessageBoxA(nullptr, ("Are you sure you want to restore your registry setting\nto " + text).c_str(),
+                    "Confirmation", MB_YESNO | MB_ICONINFORMATION) != IDYES)
+        return false;
+    if (ImportWithRegedit(path) != 0) {
+        // A restore that did not happen is said so, never passed over in silence.
+        MessageBoxA(nullptr, ("The backup could not be restored; nothing was changed.\n\n" + qv::LastRegeditMessages()).c_str(),
+                    "Quorvane", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return true;
+}
+
+void CBackupStore::CreateRestorePoint() {
+    RESTOREPOINTINFOA request{};
+    request.dwEventType = BEGIN_SYSTEM_CHANGE;
+    request.dwRestorePtType = MODIFY_SETTINGS;
+    request.llSequenceNumber = 0;
+    std::strncpy(request.szDescription, std::string(StringText(207)).c_str(), MAX_DESC - 1);
+    STATEMGRSTATUS status{};
+    if (!SRSetRestorePointA(&request, &status))
+        std::printf("Unable to set restore point. Error %ld\n", static_cast<long>(status.nStatus));
+    else
+        std::printf("Restore point created. Sequence %ld\n", static_cast<long>(status.llSequenceNumber));
 }

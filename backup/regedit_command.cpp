@@ -116,6 +116,21 @@ RegeditResult RunRegedit(const std::vector<std::string>& args) {
     return r;
 }
 
+namespace {
+std::mutex g_messagesMutex;
+std::string g_messages;
+}  // namespace
+
+void RememberRegeditMessages(const std::string& messages) {
+    std::lock_guard<std::mutex> lock(g_messagesMutex);
+    g_messages = messages;
+}
+
+std::string LastRegeditMessages() {
+    std::lock_guard<std::mutex> lock(g_messagesMutex);
+    return g_messages;
+}
+
 }  // namespace qv
 
 int RunAndWait(const std::string& commandLine) {
@@ -126,11 +141,8 @@ int RunAndWait(const std::string& commandLine) {
     if (slash != std::string::npos) program = program.substr(slash + 1);
     if (strcasecmp(program.c_str(), "regedit.exe") != 0 && strcasecmp(program.c_str(), "regedit") != 0) return -1;
     args.erase(args.begin());
-    static std::mutex lastMutex;
     qv::RegeditResult r = qv::RunRegedit(args);
-    if (!r.messages.empty()) {
-        std::lock_guard<std::mutex> lock(lastMutex);
-        std::fputs(r.messages.c_str(), stderr);
-    }
+    qv::RememberRegeditMessages(r.messages);
+    if (!r.messages.empty()) std::fputs(r.messages.c_str(), stderr);
     return r.status;
 }

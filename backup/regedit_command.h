@@ -20,6 +20,10 @@ RegeditResult RunRegedit(const std::vector<std::string>& args);
 // backslashes before a quote escape it).
 std::vector<std::string> SplitWindowsCommandLine(const std::string& commandLine);
 
+// What the editor said when RunAndWait last ran it (empty when it succeeded quietly).
+std::string LastRegeditMessages();
+void RememberRegeditMessages(const std::string& messages);
+
 // The usage text of the editor.
 std::string RegeditUsage(const std::string& program);
 

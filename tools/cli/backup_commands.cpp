@@ -1,0 +1,135 @@
+// quorvane-cli backup, backups, restore, restore-point, restore-points, rollback.
+#include <unistd.h>
+
+#include <windows.h>
+
+#include <ctime>
+#include <iostream>
+
+#include "app/app_utils.h"
+#include "app/derived_paths.h"
+#include "app/settings.h"
+#include "backup/backup_store.h"
+#include "platform/prefix/drive_map.h"
+#include "platform/prefix/prefix.h"
+#include "platform/prefix/restore_points.h"
+#include "platform/registry/registry_store.h"
+#include "platform/win32/message_box.h"
+#include "tools/cli/cli_commands.h"
+
+namespace {
+
+std::string UnixPathOf(qv::Prefix& prefix, const std::string& windowsPath) {
+    std::optional<std::filesystem::path> p = qv::WindowsToUnixPath(prefix, windowsPath);
+    return p ? p->string() : windowsPath;
+}
+
+// Answers yes with --yes, asks on a terminal, else no.
+qv::MessageBoxHandler Answers(bool yes) {
+    return [yes](const std::string& text, const std::string& caption, unsigned type) -> int {
+        std::cerr << caption << ": " << text << "\n";
+        if ((type & 0xf) != MB_YESNO) return IDOK;
+        if (yes) return IDYES;
+        if (!::isatty(STDIN_FILENO)) {
+            std::cerr << "(not asked: standard input is not a terminal; use --yes)\n";
+            return IDNO;
+        }
+        std::cerr << "[y/N] " << std::flush;
+        std::string answer;
+        std::getline(std::cin, answer);
+        return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? IDYES : IDNO;
+    };
+}
+
+}  // namespace
+
+void AddBackupCommands(CLI::App& app, CliContext& context) {
+    app.add_subcommand("backup", "Make a full backup of the registry now and print its path")
+        ->callback([&context] {
+            context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+                RefreshDerivedPaths();
+                CBackupStore store;
+                std::string error;
+                std::string path = store.MakeRegistryBackup("FullBackup", nullptr, error);
+                if (path.empty()) {
+                    std::cerr << "quorvane-cli backup: " << error << "\n";
+                    return 1;
+                }
+                std::cout << UnixPathOf(prefix, path) << "\n";
+                return 0;
+            });
+        });
+
+    app.add_subcommand("backups", "List the backups: listing text and file")->callback([&context] {
+        context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            RefreshDerivedPaths();
+            CBackupStore store;
+            for (auto& [text, path] : store.ListBackupFiles()) std::cout << text << "\t" << UnixPathOf(prefix, path) << "\n";
+            return 0;
+        });
+    });
+
+    CLI::App* restore = app.add_subcommand("restore", "Restore a backup, named by its listing text or its file");
+    static std::string which;
+    static bool yes = false;
+    restore->add_option("TEXT-OR-FILE", which, "The listing text (\"Jun,26 2009 3:45 PM\") or the backup file")->required();
+    restore->add_flag("-y,--yes", yes, "Do not ask for confirmation");
+    restore->callback([&context] {
+        context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            RefreshDerivedPaths();
+            CBackupStore store;
+            std::string text = which;
+            // A file: its listing text names it (the file must lie in the backup folder).
+            for (auto& [listing, path] : store.ListBackupFiles())
+                if (UnixPathOf(prefix, path) == which || path == which) text = listing;
+            qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(Answers(yes));
+            bool ok = store.RestoreBackup(text);
+            qv::SetMessageBoxHandler(previous);
+            return ok ? 0 : 1;
+        });
+    });
+
+    CLI::App* point = app.add_subcommand("restore-point", "Take a restore point now and print its sequence number");
+    static std::string description = "Quorvane restore point";
+    point->add_option("DESCRIPTION", description, "What the restore point is for");
+    point->callback([&context] {
+        context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            qv::RestorePoint p;
+            std::string error;
+            if (!qv::CreatePrefixRestorePoint(prefix.Root(), description.substr(0, 63), p, error)) {
+                std::cerr << "quorvane-cli restore-point: " << error << "\n";
+                return 1;
+            }
+            std::cout << p.sequence << "\n";
+            return 0;
+        });
+    });
+
+    app.add_subcommand("restore-points", "List the restore points")->callback([&context] {
+        context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            for (const qv::RestorePoint& p : qv::ListRestorePoints(prefix.Root()))
+                std::cout << p.sequence << "\t" << FormatTime(p.time, settings::kTimeFormat) << "\t" << p.description
+                          << "\n";
+            return 0;
+        });
+    });
+
+    CLI::App* rollback =
+        app.add_subcommand("rollback", "Put the registry back exactly as a restore point holds it");
+    static int64_t sequence = 0;
+    rollback->add_option("SEQUENCE", sequence, "The restore point's sequence number")->required();
+    rollback->callback([&context] {
+        context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            qv::RestorePoint saved;
+            std::string error;
+            if (!qv::RollBackToRestorePoint(prefix.Root(), sequence, saved, error)) {
+                std::cerr << "quorvane-cli rollback: " << error << "\n";
+                return 1;
+            }
+            prefix.Registry().ReloadChangedFiles();
+            std::cerr << "The registry is back at restore point " << sequence << "; the state before is restore point "
+                      << saved.sequence << ".\n";
+            return 0;
+        });
+    });
+}
