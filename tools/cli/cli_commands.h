@@ -21,3 +21,4 @@ void AddStatusCommand(CLI::App& app, CliContext& context);
 void AddCheckUpdateCommand(CLI::App& app, CliContext& context);
 void AddScanCommand(CLI::App& app, CliContext& context);
 void AddFixCommand(CLI::App& app, CliContext& context);
+void AddBackupCommands(CLI::App& app, CliContext& context);
