@@ -169,6 +169,12 @@ void CTopicDlgOptimizeRegistry::SetBar(int position) {
     if (m_pBar != nullptr) m_pBar->SetValue(m_nBar);
 }
 
+void CTopicDlgOptimizeRegistry::PreviewProgress(int percent, const std::string& status) {
+    SetBar(percent);
+    m_lblPercent.SetText(std::to_string(percent) + std::string(StringText(125)));
+    if (m_pStatus != nullptr) m_pStatus->ChangeValue(wxString::FromUTF8(status));
+}
+
 int CTopicDlgOptimizeRegistry::BarPosition() const {
     return m_nBar;
 }

@@ -67,6 +67,9 @@ public:
     const CStatusMailbox& StatusMailbox() const { return m_status; }
     CBMPButton& StopButton() { return m_btnStop; }
     bool TimerRunning() const { return m_timer.IsRunning(); }
+    // Puts the bar, the percentage and the status line in a given state (pictures of the
+    // page mid-scan).
+    void PreviewProgress(int percent, const std::string& status);
 
     bool Show(bool show = true) override;
 

@@ -12,7 +12,10 @@
 #include "pages/about_dlg.h"
 #include "pages/exit_pop_dlg.h"
 #include "pages/help_support_page.h"
+#include "pages/home_page.h"
 #include "resources/menus.h"
+#include "results/scan_result_page.h"
+#include "scan/optimize_registry_page.h"
 #include "shell/help_document.h"
 #include "shell/main_window_layout.h"
 #include "shell/plain_topic_page.h"
@@ -135,13 +138,23 @@ void CQuorvaneDlg::CreatePages() {
         return page;
     };
     m_pQuickBootPage = make(146, 0, Text(StringText(195)), Text(StringText(196)));
-    m_pHomePage = make(108, 166, Text(StringText(109)), Text(StringText(110)));
+    m_pHomePage = new CTopicTitleDlgHome(this);
+    m_pHomePage->Create();
     m_pBackupPage = make(109, 180, Text(StringText(130)), Text(StringText(178)));
-    m_pScanPage = make(111, 165, Text(StringText(113)), Text(StringText(114)));
+    auto* scanPage = new CTopicDlgOptimizeRegistry(this);
+    scanPage->Create();
+    m_pScanPage = scanPage;
     m_pOptionsPage = make(116, 227, Text(StringText(180)), Text(StringText(181)));
     m_pHelpPage = new CTopicDlgHelpNSupport(this);
     m_pHelpPage->Create();
-    m_pScanResultPage = make(130, 0, Text(StringText(156)), Text(StringText(157)));
+    auto* resultPage = new CTopicDlgScanResult(this);
+    resultPage->Create();
+    m_pScanResultPage = resultPage;
+    // The scan page runs the scan on the scan worker and hands its rows to the results page;
+    // a stop reaches the engine's own flags through the run's stop listener.
+    scanPage->SetResultSink(resultPage);
+    m_scanBody = [scanPage](CScanRunControl& run) { scanPage->RunScanThread(run); };
+    m_scanRun.SetStopListener([this, scanPage] { scanPage->CopyRunFlags(m_scanRun); });
     m_pQuickBootResultPage = make(221, 251, Text(StringText(221)), "");
     for (CTopicDlg* page : Pages()) {
         page->Move(main_layout::kPageX, main_layout::kPageY);

@@ -23,6 +23,7 @@ void CScanRunControl::Stop() {
     if (!m_bRunning.load()) return;
     m_bAborted = 1;
     m_bStop = 1;
+    if (m_onStop) m_onStop();
 }
 
 void CScanRunControl::WaitForScan(const UiWait& wait) {

@@ -27,6 +27,9 @@ public:
 
     // The user's stop: sets m_bAborted and m_bStop; the worker ends at its next check.
     void Stop();
+    // Called on the stopping thread right after Stop has set the flags (m_bExiting is set
+    // before it on the exit path): a worker that keeps flags of its own copies them here.
+    void SetStopListener(std::function<void()> listener) { m_onStop = std::move(listener); }
     // Stops a running scan and waits with `wait` until its worker has ended; at once when
     // none runs. The worker thread is joined before it returns.
     void WaitForScan(const UiWait& wait);
@@ -40,4 +43,5 @@ private:
 
     std::atomic<bool> m_bRunning{false};
     std::thread m_worker;
+    std::function<void()> m_onStop;
 };

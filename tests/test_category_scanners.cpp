@@ -233,7 +233,7 @@ TEST(ShellLinkFiles, DamagedLinkAndUrlFilesNeverCrash) {
     std::mt19937 rng(99);
     CShellLink link;
     CUrlShellLink web;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 600; ++i) {
         std::string bytes = (i % 2 ? good : url);
         int edits = 1 + static_cast<int>(rng() % 8);
         for (int e = 0; e < edits; ++e) {

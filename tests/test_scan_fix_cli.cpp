@@ -36,6 +36,12 @@ CommandRun Command(const fs::path& prefix, const std::string& args) {
     return r;
 }
 
+bool MakeDemoPrefix(const fs::path& demo) {
+    std::string make = std::string("QV_BIN_DIR='") + QV_BIN_DIR + "' '" + QV_SOURCE_DIR + "/samples/make-demo-prefix' '" +
+                       demo.string() + "' >/dev/null 2>&1";
+    return std::system(make.c_str()) == 0;
+}
+
 std::string Export(const fs::path& prefix, const std::string& key) {
     qv::RegistryStore store(prefix);
     std::u16string text;
@@ -49,9 +55,7 @@ std::string Export(const fs::path& prefix, const std::string& key) {
 TEST(ScanFixCli, DemoPrefixScanFixAndRestore) {
     TempDir tmp;
     fs::path demo = tmp / "demo";
-    std::string make = std::string("QV_BIN_DIR='") + QV_BIN_DIR + "' '" + QV_SOURCE_DIR + "/samples/make-demo-prefix' '" +
-                       demo.string() + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make.c_str()), 0);
+    ASSERT_TRUE(MakeDemoPrefix(demo));
 
     CommandRun scan = Command(demo, "quorvane-cli scan --json");
     ASSERT_EQ(scan.status, 0);
@@ -123,9 +127,7 @@ TEST(ScanFixCli, AFreshWinePrefixShowsOnlyFilesThatAreReallyMissing) {
 TEST(ScanFixCli, TheDemoPrefixShowsItsStaleEntriesInEveryCategory) {
     TempDir tmp;
     fs::path demo = tmp / "demo";
-    std::string make = std::string("QV_BIN_DIR='") + QV_BIN_DIR + "' '" + QV_SOURCE_DIR + "/samples/make-demo-prefix' '" +
-                       demo.string() + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make.c_str()), 0);
+    ASSERT_TRUE(MakeDemoPrefix(demo));
     CommandRun scan = Command(demo, "quorvane-cli scan --json");
     nlohmann::json doc = nlohmann::json::parse(scan.out);
     std::map<std::string, std::set<std::string>> found;

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     AddCheckUpdateCommand(app, context);
     AddScanCommand(app, context);
     AddFixCommand(app, context);
+    AddStartupCommand(app, context);
     AddBackupCommands(app, context);
     try {
         app.parse(argc, argv);

@@ -388,4 +388,23 @@ LONG RegEnumValueRaw(HKEY key, DWORD index, RawValue& out) {
     });
 }
 
+LONG RegQueryValueRaw(HKEY key, const std::string& name, RawValue& out) {
+    return WithKey<false>(key, [&](reg::Key& k, RegistryStore&) -> LONG {
+        const reg::Value* v = k.FindValue(reg::ToUtf16(name));
+        if (!v) return ERROR_FILE_NOT_FOUND;
+        out.name = reg::ToUtf8(v->name);
+        out.type = v->type;
+        out.data = v->data;
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegSetValueRaw(HKEY key, const std::string& name, DWORD type, const std::vector<uint8_t>& data) {
+    return WithKey<true>(key, [&](reg::Key& k, RegistryStore& store) -> LONG {
+        LONG r = store.SetValue(&k, reg::ToUtf16(name), type, data);
+        if (r != ERROR_SUCCESS) return r;
+        return Commit(store);
+    });
+}
+
 }  // namespace qv

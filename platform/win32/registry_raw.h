@@ -22,4 +22,12 @@ struct RawValue {
 // the handle.
 LONG RegEnumValueRaw(HKEY key, DWORD index, RawValue& out);
 
+// The value `name` of an open key with its stored bytes: ERROR_SUCCESS or
+// ERROR_FILE_NOT_FOUND (or the error of the handle).
+LONG RegQueryValueRaw(HKEY key, const std::string& name, RawValue& out);
+
+// Creates or replaces the value `name` with exactly these bytes (string types are taken as
+// UTF-16LE, as RegEnumValueRaw gives them). Saved like RegSetValueExA.
+LONG RegSetValueRaw(HKEY key, const std::string& name, DWORD type, const std::vector<uint8_t>& data);
+
 }  // namespace qv

@@ -250,6 +250,21 @@ def banner(kind):
     return svg(64, 64, base + art, defs)
 
 
+def home_card():
+    """The panel under the home page's status lines; its top is left clear above the lines."""
+    w, h, top = 480, 112, 18
+    return svg(w, h, "\n".join([
+        f'<rect x="0.5" y="{top + 0.5}" width="{w - 1}" height="{h - top - 1}" rx="10" fill="#FFFFFF" stroke="{PAPER_LINE}"/>',
+        f'<rect x="14" y="{top + 14}" width="3" height="{h - top - 28}" rx="1.5" fill="{TEAL}" opacity="0.8"/>']))
+
+
+def note_picture():
+    """The small sign beside the scan page's note: an 'i' in a ring."""
+    return svg(32, 32, f'<circle cx="16" cy="16" r="12" fill="#FFFFFF" stroke="{BLUE}" stroke-width="2"/>'
+                       f'<circle cx="16" cy="10.5" r="1.8" fill="{BLUE}"/>'
+                       f'<path d="M16 15 V22.5" stroke="{BLUE}" stroke-width="2.6" stroke-linecap="round"/>')
+
+
 def app_icon():
     return svg(64, 64, logo_mark(0, 0, 64), MARK_DEFS)
 
@@ -282,6 +297,14 @@ def catalogue():
         items.append((rid, f"home_scan_{state}", pill_face(190, 44, "Scan Now", "primary", state)))
     for rid, state in zip((230, 229, 228), ("normal", "hover", "pressed")):
         items.append((rid, f"options_save_{state}", pill_face(150, 40, "Save Changes", "primary", state)))
+    # the panel under the home page's status lines
+    items.append((152, "home_card", home_card()))
+    # the scan page's stop button and the results page's fix button: normal, hover, pressed
+    for rid, state in zip((171, 170, 169), ("normal", "hover", "pressed")):
+        items.append((rid, f"scan_stop_{state}", pill_face(160, 40, "Stop Scanning", "quiet", state)))
+    for rid, state in zip((174, 175, 176), ("normal", "hover", "pressed")):
+        items.append((rid, f"results_fix_{state}", pill_face(160, 40, "Fix Errors", "primary", state)))
+    items.append((201, "scan_note", note_picture()))
     # banner images
     for rid, kind in ((166, "home"), (165, "scan"), (180, "backup"), (251, "boot"),
                       (227, "options"), (168, "help")):

@@ -16,6 +16,7 @@
 #include "platform/registry/registry_store.h"
 #include "platform/win32/message_box.h"
 #include "tools/cli/cli_commands.h"
+#include "tools/cli/console_answers.h"
 
 namespace {
 
@@ -24,22 +25,6 @@ std::string UnixPathOf(qv::Prefix& prefix, const std::string& windowsPath) {
     return p ? p->string() : windowsPath;
 }
 
-// Answers yes with --yes, asks on a terminal, else no.
-qv::MessageBoxHandler Answers(bool yes) {
-    return [yes](const std::string& text, const std::string& caption, unsigned type) -> int {
-        std::cerr << caption << ": " << text << "\n";
-        if ((type & 0xf) != MB_YESNO) return IDOK;
-        if (yes) return IDYES;
-        if (!::isatty(STDIN_FILENO)) {
-            std::cerr << "(not asked: standard input is not a terminal; use --yes)\n";
-            return IDNO;
-        }
-        std::cerr << "[y/N] " << std::flush;
-        std::string answer;
-        std::getline(std::cin, answer);
-        return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? IDYES : IDNO;
-    };
-}
 
 }  // namespace
 
@@ -82,7 +67,7 @@ void AddBackupCommands(CLI::App& app, CliContext& context) {
             // A file: its listing text names it (the file must lie in the backup folder).
             for (auto& [listing, path] : store.ListBackupFiles())
                 if (UnixPathOf(prefix, path) == which || path == which) text = listing;
-            qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(Answers(yes));
+            qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(ConsoleAnswers(yes));
             bool ok = store.RestoreBackup(text);
             qv::SetMessageBoxHandler(previous);
             return ok ? 0 : 1;

@@ -21,4 +21,5 @@ void AddStatusCommand(CLI::App& app, CliContext& context);
 void AddCheckUpdateCommand(CLI::App& app, CliContext& context);
 void AddScanCommand(CLI::App& app, CliContext& context);
 void AddFixCommand(CLI::App& app, CliContext& context);
+void AddStartupCommand(CLI::App& app, CliContext& context);
 void AddBackupCommands(CLI::App& app, CliContext& context);

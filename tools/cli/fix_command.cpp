@@ -14,28 +14,13 @@
 #include "platform/win32/message_box.h"
 #include "results/scan_repair.h"
 #include "tools/cli/cli_commands.h"
+#include "tools/cli/console_answers.h"
 #include "tools/cli/cli_scan_run.h"
 
 namespace {
 
 const int kCategoryIds[] = {170, 133, 138, 131, 136, 137, 135, 134, 132};
 
-// Answers the repair's questions: yes with --yes, else asks on a terminal, else no.
-qv::MessageBoxHandler ConsoleAnswers(bool yes) {
-    return [yes](const std::string& text, const std::string& caption, unsigned type) -> int {
-        std::cerr << caption << ": " << text << "\n";
-        if ((type & 0xf) != MB_YESNO) return IDOK;
-        if (yes) return IDYES;
-        if (!::isatty(STDIN_FILENO)) {
-            std::cerr << "(not asked: standard input is not a terminal; use --yes)\n";
-            return IDNO;
-        }
-        std::cerr << "[y/N] " << std::flush;
-        std::string answer;
-        std::getline(std::cin, answer);
-        return (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y')) ? IDYES : IDNO;
-    };
-}
 
 }  // namespace
 

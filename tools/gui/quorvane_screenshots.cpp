@@ -12,13 +12,24 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include <windows.h>
+
+#include "app/settings.h"
 #include "pages/exit_pop_dlg.h"
+#include "pages/home_page.h"
+#include "app/string_table.h"
+#include "scan/optimize_registry_page.h"
+#include "vendor/ui/ui_thread_calls.h"
 #include "platform/prefix/prefix.h"
 #include "platform/win32/command_line.h"
 #include "shell/command_ids.h"
 #include "shell/quorvane_main_dlg.h"
+#include "vendor/core/system32.h"
 #include "vendor/ui/skin_bitmap.h"
 
 namespace {
@@ -54,6 +65,40 @@ void Capture(wxWindow* window, const std::string& name, unsigned skinId = 0) {
         std::cerr << "quorvane-screenshots: cannot write " << file.string() << "\n";
         ++g_failures;
     }
+}
+
+// The settings a feed with a newer version and an offer leaves, and a last scan: stored for
+// the home page's second view, and put back as they were afterwards, so that the prefix the
+// tool runs on keeps its own settings.
+const std::pair<const char*, const char*> kFeedNews[] = {
+    {settings::kLastScan, "Jun,06 2025 7:05 PM"},
+    {settings::kVersion, "2"},
+    {settings::kBuild, "212"},
+    {settings::kUpgradeURL, "https://zembrill.example.com/quorvane/download"},
+    {settings::kSpecialOffer, "Quorvane 2 at half price for 1.0 users"},
+    {settings::kSpecialOfferURL, "https://zembrill.example.com/quorvane/offer"}};
+std::vector<std::optional<std::string>> g_settingsBeforeNews;
+
+void StoreFeedNews() {
+    g_settingsBeforeNews.clear();
+    for (const auto& [name, value] : kFeedNews) {
+        std::string before;
+        bool had = CSystem32::GetRegistryValue(settings::kOptionsKey, name, before, HKEY_LOCAL_MACHINE) != 0;
+        g_settingsBeforeNews.push_back(had ? std::optional<std::string>(before) : std::nullopt);
+        CSystem32::SetRegistryValue(settings::kOptionsKey, name, value, HKEY_LOCAL_MACHINE);
+    }
+}
+
+void RestoreSettingsBeforeNews() {
+    for (size_t i = 0; i < g_settingsBeforeNews.size(); ++i) {
+        const char* name = kFeedNews[i].first;
+        if (g_settingsBeforeNews[i]) {
+            CSystem32::SetRegistryValue(settings::kOptionsKey, name, *g_settingsBeforeNews[i], HKEY_LOCAL_MACHINE);
+        } else {
+            CSystem32::DeleteRegistryValue(settings::kOptionsKey, name, HKEY_LOCAL_MACHINE);
+        }
+    }
+    g_settingsBeforeNews.clear();
 }
 
 // Runs `step` with the modal dialog once it has been on show for a while (drawn).
@@ -125,14 +170,33 @@ private:
         };
         std::vector<View> views = {
             {"main_home", [dlg] { dlg->ShowPage(0); }},
+            // The home page after a check found news: what a feed stores, shown as the page
+            // shows it when the check ends.
+            {"main_home_update", [dlg] {
+                 StoreFeedNews();
+                 if (auto* home = dynamic_cast<CTopicTitleDlgHome*>(dlg->m_pHomePage)) home->RefreshStatus();
+                 RestoreSettingsBeforeNews();
+                 dlg->ShowPage(0); }},
             {"main_quick_boot", [dlg] { dlg->ShowPage(1); }},
             {"main_backup_restore", [dlg] { dlg->ShowPage(2); }},
             {"main_options", [dlg] { dlg->ShowPage(3); }},
             {"main_quick_boot_results", [dlg] { dlg->ShowPage(6); }},
-            {"main_scan", [dlg] { dlg->HideAllPages(); dlg->EnableNavigation(false); dlg->m_pScanPage->Show(); }},
+            {"main_scan", [dlg] {
+                 dlg->HideAllPages(); dlg->EnableNavigation(false); dlg->m_pScanPage->Show();
+                 // Mid-scan: the bar held while the category scanners run.
+                 if (auto* scan = dynamic_cast<CTopicDlgOptimizeRegistry*>(dlg->m_pScanPage))
+                     scan->PreviewProgress(42, std::string(StringText(171)) +
+                                                   "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\setup.exe");
+             }},
             {"main_scan_results", [dlg] {
-                 dlg->EnableNavigation(true); dlg->HideAllPages();
-                 dlg->ScanButton().EnableButton(0); dlg->m_pScanResultPage->Show(); }},
+                 // A real scan of the prefix, to the end: the results page comes up with the
+                 // findings.
+                 CTopicDlgOptimizeRegistry::SetTimings(2000, 0.1);
+                 dlg->StartScan();
+                 WaitWhileDispatching([dlg] { return dlg->m_pScanResultPage->IsShown() && !dlg->ScanRun().IsRunning(); },
+                                      std::chrono::seconds(30));
+                 CTopicDlgOptimizeRegistry::SetTimings(2000, 1.0);
+             }},
             {"main_help_support", [dlg] { dlg->EnableNavigation(true); dlg->HideAllPages(); dlg->m_pHelpPage->Show(); }},
         };
         m_runner.Add([] {});

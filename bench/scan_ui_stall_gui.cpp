@@ -1,0 +1,141 @@
+// The scan page under the GUI on a prefix with 100,000 application paths and 100,000 shared
+// DLL entries (half of each pointing at files that exist): how long the window's thread is
+// kept from its events at most while the scan runs, next to the whole scan's time. A timer
+// on the window's thread ticks every 5 ms; the longest gap between two ticks, less the
+// period, is the longest stall.
+//
+//   xvfb-run -a build/bin/scan_ui_stall_gui
+#include <unistd.h>
+
+#include <windows.h>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "app/settings.h"
+#include "platform/prefix/prefix.h"
+#include "platform/registry/registry_batch.h"
+#include "platform/win32/command_line.h"
+#include "results/scan_result_page.h"
+#include "scan/optimize_registry_page.h"
+#include "shell/quorvane_main_dlg.h"
+#include "vendor/core/system32.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class StallMeter : public wxTimer {
+public:
+    static constexpr int kPeriod = 5;
+    StallMeter() { Start(kPeriod); }
+    void Notify() override {
+        Clock::time_point now = Clock::now();
+        if (m_last != Clock::time_point{}) {
+            double gap = std::chrono::duration<double, std::milli>(now - m_last).count() - kPeriod;
+            if (gap > m_worst) {
+                m_worst = gap;
+                m_worstAt = now;
+            }
+        }
+        m_last = now;
+    }
+    double Worst() const { return m_worst; }
+    Clock::time_point WorstAt() const { return m_worstAt; }
+
+private:
+    Clock::time_point m_last{};
+    double m_worst = 0;
+    Clock::time_point m_worstAt{};
+};
+
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override {
+        wxInitAllImageHandlers();
+        return true;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int kEntries = 100000;
+    qv::SetCommandLineArgs(argc, argv);
+    fs::path root = fs::temp_directory_path() / ("quorvane-stall-bench-" + std::to_string(::getpid()));
+    fs::create_directories(root / "dosdevices");
+    fs::create_directories(root / "drive_c/App");
+    fs::create_directories(root / "drive_c/users/bench");
+    fs::create_symlink("../drive_c", root / "dosdevices/c:");
+    for (int i = 0; i < kEntries / 2; ++i) std::ofstream(root / ("drive_c/App/f" + std::to_string(i) + ".dll"));
+    qv::SetActivePrefix(std::make_shared<qv::Prefix>(root));
+    {
+        qv::RegistryBatch batch;
+        for (int i = 0; i < kEntries; ++i) {
+            std::string file = "C:\\App\\f" + std::to_string(i) + ".dll";
+            CSystem32::SetRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a" +
+                                            std::to_string(i) + ".exe",
+                                        "", file, HKEY_LOCAL_MACHINE);
+            CSystem32::SetRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", file, 1,
+                                        HKEY_LOCAL_MACHINE);
+        }
+        // Something in the settings, so that the start-up's first system backup is skipped.
+        CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, "Jun,06 2009 7:05 PM",
+                                    HKEY_LOCAL_MACHINE);
+        batch.Commit();
+    }
+
+    wxApp::SetInstance(new BenchApp);
+    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 2;
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    int code = 0;
+    {
+        wxGUIEventLoop loop;
+        wxEventLoopActivator activate(&loop);
+        auto* dlg = new CQuorvaneDlg("\"Z:\\quorvane\"");
+        dlg->CreateMainWindow();
+        auto pump = [](auto done) {
+            while (!done()) {
+                wxEventLoopBase* active = wxEventLoopBase::GetActive();
+                while (active->Pending()) active->Dispatch();
+                active->ProcessIdle();
+                wxTheApp->ProcessPendingEvents();
+                wxMilliSleep(1);
+            }
+        };
+        pump([dlg] { return dlg->HostWindow()->IsShownOnScreen(); });
+        auto* scan = dynamic_cast<CTopicDlgOptimizeRegistry*>(dlg->m_pScanPage);
+        auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage);
+        StallMeter meter;
+        Clock::time_point t0 = Clock::now();
+        dlg->StartScan();
+        pump([dlg] { return !dlg->ScanRun().IsRunning() && dlg->m_pScanResultPage->IsShown(); });
+        double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        meter.Stop();
+        const int rows = results->List().GetItemCount();
+        std::printf("scan under the GUI: %d rows from %d entries in %.2f s (%.0f entries/s)\n", rows, 2 * kEntries,
+                    seconds, 2 * kEntries / seconds);
+        std::printf("longest stall of the window's thread: %.1f ms, ending %.2f s into the scan\n", meter.Worst(),
+                    std::chrono::duration<double>(meter.WorstAt() - t0).count());
+        std::printf("status texts posted: %llu, deliveries to the window: %llu\n",
+                    static_cast<unsigned long long>(scan->StatusMailbox().PutCount()),
+                    static_cast<unsigned long long>(scan->StatusMailbox().DeliveryCount()));
+        if (rows != kEntries) code = 1;
+        dlg->HostWindow()->Destroy();
+        pump([] { return wxTopLevelWindows.empty(); });
+    }
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    qv::SetActivePrefix(nullptr);
+    fs::remove_all(root);
+    return code;
+}

@@ -1,0 +1,281 @@
+// Scan to Fix through the windows: the scan page runs the real scan on a small prefix and
+// hands its rows to the results page, which repairs what is checked.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include "app/string_table.h"
+#include "backup/backup_store.h"
+#include "gui_test_support.h"
+#include "pages/exit_pop_dlg.h"
+#include "platform/registry/registry_batch.h"
+#include "platform/win32/message_box.h"
+#include "results/scan_result_page.h"
+#include "scan/optimize_registry_page.h"
+#include "shell/command_ids.h"
+#include "shell/quorvane_main_dlg.h"
+#include "vendor/core/system32.h"
+
+namespace {
+
+const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+
+// Answers message boxes by caption and records what was asked.
+class Answers {
+public:
+    explicit Answers(std::map<std::string, int> byCaption) : m_byCaption(std::move(byCaption)) {
+        m_previous = qv::SetMessageBoxHandler([this](const std::string&, const std::string& caption, unsigned) {
+            m_asked.push_back(caption);
+            auto it = m_byCaption.find(caption);
+            return it != m_byCaption.end() ? it->second : IDNO;
+        });
+    }
+    ~Answers() { qv::SetMessageBoxHandler(m_previous); }
+    const std::vector<std::string>& Asked() const { return m_asked; }
+
+private:
+    std::map<std::string, int> m_byCaption;
+    std::vector<std::string> m_asked;
+    qv::MessageBoxHandler m_previous;
+};
+
+// Passes rows on to the results page and runs `first` when the first group arrives (on the
+// window's thread, while the worker waits for the group to be taken).
+class RowTap : public IFindingSink {
+public:
+    RowTap(IFindingSink& next, std::function<void()> first) : m_next(next), m_first(std::move(first)) {}
+    void AddFinding(const ScanFinding& f) override {
+        m_next.AddFinding(f);
+        if (m_first) std::exchange(m_first, nullptr)();
+    }
+    void ClearFindings() override { m_next.ClearFindings(); }
+
+private:
+    IFindingSink& m_next;
+    std::function<void()> m_first;
+};
+
+class ScanToFixTest : public guitest::MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        // The bar's timer ticks every 2 ms and the worker's pauses vanish, so a test runs
+        // the whole page in a moment; the order of events is unchanged.
+        CTopicDlgOptimizeRegistry::SetTimings(2, 0.0);
+        CTopicDlgScanResult::SetFixPause(0);
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        CTopicDlgOptimizeRegistry::SetTimings(2000, 1.0);
+        CTopicDlgScanResult::SetFixPause(200);
+    }
+
+    // `count` stale application paths and shared DLLs (files that do not exist) and one
+    // live entry of each.
+    void MakeStaleEntries(int appPaths, int sharedDlls) {
+        MakeFile("Live/live.exe");
+        qv::RegistryBatch batch;
+        for (int i = 0; i < appPaths; ++i)
+            CSystem32::SetRegistryValue(std::string(kAppPaths) + "\\gone" + std::to_string(i) + ".exe", "",
+                                        "C:\\Gone\\gone" + std::to_string(i) + ".exe", HKEY_LOCAL_MACHINE);
+        CSystem32::SetRegistryValue(std::string(kAppPaths) + "\\live.exe", "", "C:\\Live\\live.exe",
+                                    HKEY_LOCAL_MACHINE);
+        for (int i = 0; i < sharedDlls; ++i)
+            CSystem32::SetRegistryValue(kSharedDlls, "C:\\Gone\\lib" + std::to_string(i) + ".dll", 1,
+                                        HKEY_LOCAL_MACHINE);
+        CSystem32::SetRegistryValue(kSharedDlls, "C:\\Live\\live.exe", 1, HKEY_LOCAL_MACHINE);
+        ASSERT_EQ(batch.Commit(), ERROR_SUCCESS);
+    }
+
+    static bool EntryExists(const ScanFinding& f) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, f.key.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+        bool exists = true;
+        if (f.kind == "VAL") {
+            DWORD size = 0;
+            exists = RegQueryValueExA(key, f.description.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+        }
+        RegCloseKey(key);
+        return exists;
+    }
+
+    CTopicDlgOptimizeRegistry& ScanPage() { return *dynamic_cast<CTopicDlgOptimizeRegistry*>(m_dlg->m_pScanPage); }
+    CTopicDlgScanResult& ResultPage() { return *dynamic_cast<CTopicDlgScanResult*>(m_dlg->m_pScanResultPage); }
+
+    // Opens the window and scans to the end.
+    void ScanToTheEnd() {
+        CQuorvaneDlg& dlg = OpenMainWindow();
+        dlg.StartScan();
+        ASSERT_TRUE(guitest::PumpUntil([&] { return dlg.m_pScanResultPage->IsShown(); }, std::chrono::seconds(20)));
+    }
+
+    static std::vector<ScanFinding> Findings(const std::vector<RepairRow>& rows) {
+        std::vector<ScanFinding> out;
+        for (const RepairRow& r : rows) out.push_back(r.finding);
+        return out;
+    }
+};
+
+TEST_F(ScanToFixTest, AScanThatRunsToTheEndFillsTheBarAndShowsTheResultsWithTheStaleEntries) {
+    MakeStaleEntries(4, 5);
+    ScanToTheEnd();
+    CTopicDlgOptimizeRegistry& scan = ScanPage();
+    EXPECT_FALSE(scan.IsShown());
+    EXPECT_EQ(scan.StatusText(), std::string(StringText(127)));
+    ASSERT_FALSE(scan.PercentTrail().empty());
+    EXPECT_EQ(scan.PercentTrail().back(), 100);
+    EXPECT_EQ(scan.BarPosition(), 100);
+    EXPECT_FALSE(scan.TimerRunning());
+
+    std::vector<RepairRow> rows = ResultPage().ReadRows();
+    int appPaths = 0, sharedDlls = 0;
+    for (const RepairRow& r : rows) {
+        EXPECT_FALSE(r.checked);
+        EXPECT_EQ(r.finding.description.find("live"), std::string::npos) << r.finding.description;
+        if (r.finding.problem == StringText(170)) ++appPaths;
+        if (r.finding.problem == StringText(131)) ++sharedDlls;
+    }
+    EXPECT_EQ(appPaths, 4);
+    EXPECT_EQ(sharedDlls, 5);
+    // The newest row is on top: the shared DLL rows are transferred after the application
+    // path scanner has added its own, so they come first.
+    ASSERT_GE(rows.size(), 9u);
+    EXPECT_EQ(rows[0].finding.problem, StringText(131));
+    EXPECT_EQ(rows[0].finding.kind, "VAL");
+    EXPECT_EQ(rows.back().finding.problem, StringText(170));
+    EXPECT_EQ(rows.back().finding.kind, "KEY");
+    EXPECT_EQ(ResultPage().CaptionText(),
+              std::string(StringText(202)) + std::to_string(rows.size() + ScanPage().Stores().CachedFileCount()));
+
+    // A second scan starts from an empty list: no row of the first is listed twice.
+    m_dlg->StartScan();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return !m_dlg->ScanRun().IsRunning() && m_dlg->m_pScanResultPage->IsShown(); },
+                                   std::chrono::seconds(20)));
+    EXPECT_EQ(ResultPage().ReadRows().size(), rows.size());
+}
+
+TEST_F(ScanToFixTest, AStoppedScanRunsTheBarDownToZeroAndReturnsHome) {
+    MakeStaleEntries(200, 0);
+    CQuorvaneDlg& dlg = OpenMainWindow();
+    CTopicDlgOptimizeRegistry& scan = ScanPage();
+    int barAtStop = -1;
+    // The first rows arrive while the application path scanner runs: the bar stands at 45
+    // and the user presses Stop (once the rows are in).
+    RowTap tap(ResultPage(), [&] {
+        scan.PreviewProgress(45, "");
+        wxTheApp->CallAfter([&] {
+            barAtStop = scan.BarPosition();
+            scan.StopButton().Click();  // returns once the worker has ended
+        });
+    });
+    scan.SetResultSink(&tap);
+    dlg.StartScan();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return barAtStop >= 0 && !dlg.ScanRun().IsRunning(); }, std::chrono::seconds(20)));
+    guitest::Pump();
+
+    // From the stop's percentage down to 0, one at a time, then the abort text.
+    const std::vector<int>& trail = scan.PercentTrail();
+    ASSERT_GE(barAtStop, 45);
+    ASSERT_GE(trail.size(), static_cast<size_t>(barAtStop + 1));
+    std::vector<int> runDown(trail.end() - (barAtStop + 1), trail.end());
+    std::vector<int> expected;
+    for (int n = barAtStop; n >= 0; --n) expected.push_back(n);
+    EXPECT_EQ(runDown, expected);
+    EXPECT_EQ(scan.BarPosition(), 0);
+    EXPECT_EQ(scan.StatusText(), std::string(StringText(128)));
+    EXPECT_TRUE(dlg.ScanRun().m_bAborted);
+    EXPECT_EQ(scan.Engine().m_bPhase1Done, 0);
+    // The scanner stopped at once: not every stale entry was reached.
+    EXPECT_LT(ResultPage().List().GetItemCount(), 200);
+    EXPECT_TRUE(dlg.m_pHomePage->IsShown());
+    EXPECT_FALSE(dlg.m_pScanResultPage->IsShown());
+    EXPECT_FALSE(dlg.m_pScanPage->IsShown());
+}
+
+TEST_F(ScanToFixTest, FixWithRowsCheckedAtZeroThreeAndSevenDeletesExactlyThoseEntries) {
+    MakeStaleEntries(5, 5);
+    ScanToTheEnd();
+    CTopicDlgScanResult& page = ResultPage();
+    std::vector<ScanFinding> before = Findings(page.ReadRows());
+    ASSERT_GE(before.size(), 10u);
+    for (long row : {0L, 3L, 7L}) page.List().CheckItem(row, true);
+
+    Answers answers({{std::string(StringText(187)), IDYES}, {std::string(StringText(188)), IDNO}});
+    page.FixButton().Click();
+    guitest::Pump();
+
+    EXPECT_EQ(answers.Asked(), (std::vector<std::string>{std::string(StringText(187)), std::string(StringText(188))}));
+    std::vector<ScanFinding> expected;
+    for (size_t i = 0; i < before.size(); ++i) {
+        bool fixed = i == 0 || i == 3 || i == 7;
+        EXPECT_EQ(EntryExists(before[i]), !fixed) << i << " " << before[i].description;
+        if (!fixed) expected.push_back(before[i]);
+    }
+    EXPECT_EQ(Findings(page.ReadRows()), expected);
+    // The partial backup of this minute is on disk; "No" to the restart leads home.
+    CBackupStore store;
+    EXPECT_FALSE(store.GetFileCreationText(store.MakeBackupFileName("PartialBackup")).empty());
+    EXPECT_TRUE(m_dlg->m_pHomePage->IsShown());
+}
+
+TEST_F(ScanToFixTest, DecliningTheConfirmationChangesNothingInTheRegistryOrTheList) {
+    MakeStaleEntries(3, 3);
+    ScanToTheEnd();
+    CTopicDlgScanResult& page = ResultPage();
+    page.SelectAllBox().SetValue(true);
+    wxCommandEvent click(wxEVT_CHECKBOX, page.SelectAllBox().GetId());
+    click.SetInt(1);
+    click.SetEventObject(&page.SelectAllBox());
+    page.SelectAllBox().HandleWindowEvent(click);
+    std::vector<RepairRow> before = page.ReadRows();
+    ASSERT_GE(before.size(), 6u);
+    for (const RepairRow& r : before) ASSERT_TRUE(r.checked);
+
+    Answers answers({{std::string(StringText(187)), IDNO}});
+    page.FixButton().Click();
+    guitest::Pump();
+
+    EXPECT_EQ(answers.Asked(), std::vector<std::string>{std::string(StringText(187))});
+    for (const RepairRow& r : before) EXPECT_TRUE(EntryExists(r.finding)) << r.finding.description;
+    EXPECT_EQ(Findings(page.ReadRows()), Findings(before));
+    EXPECT_TRUE(m_dlg->m_pHomePage->IsShown());
+}
+
+TEST_F(ScanToFixTest, ClosingDuringAScanWaitsForTheWorkerWithoutMovingTheBarOrTheStatus) {
+    MakeStaleEntries(200, 0);
+    CQuorvaneDlg& dlg = OpenMainWindow();
+    CTopicDlgOptimizeRegistry& scan = ScanPage();
+    int barAtClose = -1;
+    bool workerEndedBeforePopUp = false;
+    int barAtPopUp = -1;
+    std::string statusAtPopUp;
+    RowTap tap(ResultPage(), [&] {
+        scan.PreviewProgress(45, "");
+        wxTheApp->CallAfter([&] {
+            barAtClose = scan.BarPosition();
+            guitest::WhenModal([&](wxDialog* dialog) {
+                workerEndedBeforePopUp = !dlg.ScanRun().IsRunning();
+                barAtPopUp = scan.BarPosition();
+                statusAtPopUp = scan.StatusText();
+                dialog->Close();  // the system's close: the program goes on
+            });
+            dlg.RunCommand(cmd::kClose);
+        });
+    });
+    scan.SetResultSink(&tap);
+    dlg.StartScan();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return barAtPopUp >= 0; }, std::chrono::seconds(20)));
+    EXPECT_TRUE(workerEndedBeforePopUp);
+    EXPECT_GE(barAtClose, 45);
+    EXPECT_EQ(barAtPopUp, barAtClose);
+    EXPECT_NE(statusAtPopUp, std::string(StringText(128)));
+    EXPECT_NE(statusAtPopUp, std::string(StringText(127)));
+}
+
+}  // namespace
