@@ -8,6 +8,7 @@
 #include <wx/thread.h>
 
 #include "app/string_table.h"
+#include "backup/backup_restore_page.h"
 #include "backup/system_backup_hook.h"
 #include "pages/about_dlg.h"
 #include "pages/exit_pop_dlg.h"
@@ -140,7 +141,8 @@ void CQuorvaneDlg::CreatePages() {
     m_pQuickBootPage = make(146, 0, Text(StringText(195)), Text(StringText(196)));
     m_pHomePage = new CTopicTitleDlgHome(this);
     m_pHomePage->Create();
-    m_pBackupPage = make(109, 180, Text(StringText(130)), Text(StringText(178)));
+    m_pBackupPage = new CTopicTitleBackupNRestore(this);
+    m_pBackupPage->Create();
     auto* scanPage = new CTopicDlgOptimizeRegistry(this);
     scanPage->Create();
     m_pScanPage = scanPage;
@@ -186,7 +188,9 @@ void CQuorvaneDlg::ChooseStartPage() {
     LoadBitmapA(main_layout::kMainSkin, main_layout::kMainSkinKey, 0);
     if (IsSystemBackupNeeded()) {
         m_bSystemBackupStarted = true;
-        StartWorker([] { return DoSystemBackup(); });
+        // The backup page shows the system backup's progress and result like its own.
+        auto* backupPage = dynamic_cast<CTopicTitleBackupNRestore*>(m_pBackupPage);
+        StartWorker([backupPage] { return backupPage != nullptr ? backupPage->DoSystemBackup() : DoSystemBackup(); });
     }
 }
 

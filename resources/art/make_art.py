@@ -304,6 +304,12 @@ def catalogue():
         items.append((rid, f"scan_stop_{state}", pill_face(160, 40, "Stop Scanning", "quiet", state)))
     for rid, state in zip((174, 175, 176), ("normal", "hover", "pressed")):
         items.append((rid, f"results_fix_{state}", pill_face(160, 40, "Fix Errors", "primary", state)))
+    # the backup page's two command buttons: normal, hover, pressed (the pressed face is also
+    # the disabled one, shown while a backup runs)
+    for rid, state in zip((212, 211, 210), ("normal", "hover", "pressed")):
+        items.append((rid, f"backup_now_{state}", pill_face(160, 40, "Backup Now", "primary", state)))
+    for rid, state in zip((216, 213, 215), ("normal", "hover", "pressed")):
+        items.append((rid, f"restore_now_{state}", pill_face(160, 40, "Restore Now", "primary", state)))
     items.append((201, "scan_note", note_picture()))
     # banner images
     for rid, kind in ((166, "home"), (165, "scan"), (180, "backup"), (251, "boot"),

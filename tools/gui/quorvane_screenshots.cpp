@@ -22,6 +22,7 @@
 #include "app/settings.h"
 #include "pages/exit_pop_dlg.h"
 #include "pages/home_page.h"
+#include "backup/backup_restore_page.h"
 #include "app/string_table.h"
 #include "scan/optimize_registry_page.h"
 #include "vendor/ui/ui_thread_calls.h"
@@ -179,6 +180,10 @@ private:
                  dlg->ShowPage(0); }},
             {"main_quick_boot", [dlg] { dlg->ShowPage(1); }},
             {"main_backup_restore", [dlg] { dlg->ShowPage(2); }},
+            {"main_backup_restore_list", [dlg] {
+                 dlg->ShowPage(2);
+                 if (auto* backup = dynamic_cast<CTopicTitleBackupNRestore*>(dlg->m_pBackupPage)) backup->ShowRestoreMode();
+             }},
             {"main_options", [dlg] { dlg->ShowPage(3); }},
             {"main_quick_boot_results", [dlg] { dlg->ShowPage(6); }},
             {"main_scan", [dlg] {

@@ -1,0 +1,239 @@
+#include "backup/backup_restore_page.h"
+
+#include <windows.h>
+
+#include <wx/thread.h>
+
+#include "app/settings.h"
+#include "app/string_table.h"
+#include "shell/quorvane_main_dlg.h"
+#include "vendor/core/system32.h"
+
+namespace {
+
+constexpr COLORREF kTextColour = 0x00494949;
+
+void MakeLabel(CLabel& label, wxWindow* parent, unsigned id, const wxRect& rect, bool wrap) {
+    label.Create(parent, id, rect);
+    label.SetTextColor(kTextColour);
+    label.SetTransparent(1);
+    label.SetWordWrap(wrap ? 1 : 0);
+}
+
+// The descriptions break their lines for a wider page than this one: the label wraps them
+// at its own width instead.
+std::string OneParagraph(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\n') c = ' ';
+    }
+    return out;
+}
+
+}  // namespace
+
+CTopicTitleBackupNRestore::CTopicTitleBackupNRestore(wxWindow* parent) : CTopicDlg(kTemplate, parent) {}
+
+CTopicTitleBackupNRestore::~CTopicTitleBackupNRestore() {
+    // A backup that runs is let finish, so that no half-written file is left. Its reports to
+    // this page are dropped from here on; a report it is waiting on is released by running
+    // the queued calls meanwhile.
+    if (m_pUiTarget) m_pUiTarget->Detach();
+    WaitWhileDispatching([this] { return m_bWorkerDone.load(); });
+    if (m_worker.joinable()) m_worker.join();
+}
+
+bool CTopicTitleBackupNRestore::OnInitDialog() {
+    m_pUiTarget = std::make_unique<CUiTarget>(this);
+    LoadBitmapA(kPageSkin, kSkinKey, 0);
+
+    m_title.Create(this, kBannerId);
+    SetupTitleBanner(m_title, 180, std::string(StringText(130)), std::string(StringText(178)));
+
+    m_btnBackupNow.Create("", 0x40000000, 212, 211, 210, 210, 0xC0C0C0, this, kBackupNowId, 0);
+    const std::string backupTip = std::string(StringText(141));
+    m_btnBackupNow.SetToolTipText(&backupTip, 1);
+    m_btnRestoreNow.Create("", 0x40000000, 216, 213, 215, 215, 0xC0C0C0, this, kRestoreNowId, 0);
+    const std::string restoreTip = std::string(StringText(142));
+    m_btnRestoreNow.SetToolTipText(&restoreTip, 1);
+
+    // The toolkit's radio button keeps the size of its indicator; each one's label follows it
+    // and selects its mode when clicked.
+    m_pBackupRadio = new wxRadioButton(this, kBackupRadioId, "", wxPoint(16, 140), wxDefaultSize, wxRB_GROUP);
+    m_pRestoreRadio = new wxRadioButton(this, kRestoreRadioId, "", wxPoint(16, 170));
+    MakeLabel(m_lblPrompt, this, kPromptId, wxRect(16, 115, 475, 18), false);
+    MakeLabel(m_lblBackup, this, kBackupLabelId, wxRect(40, 142, 250, 18), false);
+    MakeLabel(m_lblRestore, this, kRestoreLabelId, wxRect(40, 172, 250, 18), false);
+    // The description takes up to three lines; the last-backup label two, for a failure.
+    MakeLabel(m_lblDescription, this, kDescriptionId, wxRect(16, 200, 475, 54), true);
+    MakeLabel(m_lblLastBackup, this, kLastBackupId, wxRect(16, 258, 475, 34), true);
+    for (CLabel* label : {&m_lblBackup, &m_lblRestore}) {
+        label->SetCursor(wxCursor(wxCURSOR_HAND));
+        label->Bind(wxEVT_LEFT_UP, [this, label](wxMouseEvent& event) {
+            if (label->IsEnabled()) OnCommand(label->CommandId());
+            event.Skip();
+        });
+    }
+    Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent& event) {
+        if (!OnCommand(event.GetId())) event.Skip();
+    });
+    m_pList = new wxChoice(this, kBackupListId, wxPoint(15, 252), wxSize(190, -1));
+
+    PlaceTitleBanner(m_title);
+    m_btnBackupNow.Move(12, 294);
+    m_btnRestoreNow.Move(12, 294);
+
+    InitBackupPage();
+    return true;
+}
+
+void CTopicTitleBackupNRestore::InitBackupPage() {
+    m_pList->Hide();
+    m_btnBackupNow.Hide();
+    m_btnRestoreNow.Hide();
+    m_lblLastBackup.Hide();
+    m_pBackupRadio->SetValue(true);
+    ShowBackupMode();
+
+    std::string last;
+    if (CSystem32::GetRegistryValue(settings::kOptionsKey, settings::kLastBackup, last, HKEY_LOCAL_MACHINE) != 0) {
+        m_lblLastBackup.SetText(std::string(StringText(145)) + " " + last);
+    } else {
+        m_lblLastBackup.SetText(std::string(StringText(149)));
+    }
+
+    m_lblBackup.SetText(std::string(StringText(147)));
+    m_lblRestore.SetText(std::string(StringText(146)));
+    m_lblPrompt.SetText(std::string(StringText(148)));
+    m_lblPrompt.SetTextColor(RGB(73, 73, 73));
+
+    FillList(CBackupStore().ListBackups());
+}
+
+void CTopicTitleBackupNRestore::ShowBackupMode() {
+    m_pBackupRadio->SetValue(true);
+    m_pRestoreRadio->SetValue(false);
+    m_lblDescription.SetText(OneParagraph(StringText(143)));
+    m_btnBackupNow.Show();
+    m_lblLastBackup.Show();
+    m_pList->Hide();
+    m_btnRestoreNow.Hide();
+}
+
+void CTopicTitleBackupNRestore::ShowRestoreMode() {
+    m_pRestoreRadio->SetValue(true);
+    m_pBackupRadio->SetValue(false);
+    m_lblDescription.SetText(OneParagraph(StringText(144)));
+    m_pList->Show();
+    m_btnRestoreNow.Show();
+    m_btnBackupNow.Hide();
+    m_lblLastBackup.Hide();
+    FillList(CBackupStore().ListBackups());
+}
+
+void CTopicTitleBackupNRestore::FillList(const std::vector<std::string>& listingTexts) {
+    // In the folder's order, not sorted. The entry chosen before stays chosen while the list
+    // still has it; otherwise the first entry is, so that "Restore Now" has a backup to take.
+    const wxString chosen = m_pList->GetStringSelection();
+    m_pList->Clear();
+    for (const std::string& text : listingTexts) m_pList->Append(wxString::FromUTF8(text));
+    if (m_pList->IsEmpty()) return;
+    if (chosen.empty() || !m_pList->SetStringSelection(chosen)) m_pList->SetSelection(0);
+}
+
+void CTopicTitleBackupNRestore::EnableBackupControls(bool enable) {
+    m_btnBackupNow.EnableButton(enable ? 1 : 0);
+    m_btnRestoreNow.EnableButton(enable ? 1 : 0);
+    m_pBackupRadio->Enable(enable);
+    m_pRestoreRadio->Enable(enable);
+    m_lblBackup.Enable(enable);
+    m_lblRestore.Enable(enable);
+}
+
+bool CTopicTitleBackupNRestore::OnCommand(int id) {
+    switch (id) {
+    case kBackupNowId:
+        OnBackupNow();
+        return true;
+    case kRestoreNowId:
+        OnRestoreNow();
+        return true;
+    case kBackupRadioId:
+    case kBackupLabelId:
+        ShowBackupMode();
+        return true;
+    case kRestoreRadioId:
+    case kRestoreLabelId:
+        ShowRestoreMode();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CTopicTitleBackupNRestore::OnBackupNow() {
+    // The controls and the navigation go off here, on the UI thread, before the worker
+    // starts: no second click can come in between and start a second backup.
+    if (m_bBackupRunning.exchange(true)) return;
+    EnableBackupControls(false);
+    SetCursor(wxCursor(wxCURSOR_WAIT));
+    CQuorvaneDlg* main = m_pMainDlg;
+    if (main != nullptr) main->SetBackupRunning(false);
+    if (m_worker.joinable()) m_worker.join();  // the last one has ended: only its return was left
+    m_bWorkerDone = false;
+    CUiTarget* target = m_pUiTarget.get();
+    m_worker = std::thread([this, main, target] {
+        CBackupStore store;
+        store.DoFullBackup(this);
+        // The page and the navigation come back in one call on the UI thread, after every
+        // report of the backup has been shown.
+        target->Send([this, main] {
+            OnBackupFinished();
+            if (main != nullptr) main->SetBackupRunning(true);
+        });
+        m_bWorkerDone = true;
+    });
+}
+
+void CTopicTitleBackupNRestore::OnBackupFinished() {
+    EnableBackupControls(true);
+    SetCursor(wxNullCursor);
+    m_bBackupRunning = false;
+}
+
+void CTopicTitleBackupNRestore::OnRestoreNow() {
+    // The store asks for confirmation and reports through message boxes; the import runs
+    // here, and the page waits for it.
+    const std::string text = m_pList->GetStringSelection().utf8_string();
+    CBackupStore().RestoreBackup(text);
+}
+
+int CTopicTitleBackupNRestore::DoSystemBackup() {
+    CBackupStore store;
+    std::string error;
+    store.MakeRegistryBackup("SystemBackup", this, error);
+    return 1;
+}
+
+void CTopicTitleBackupNRestore::OnUiThread(std::function<void()> call) {
+    if (wxThread::IsMain()) {
+        call();
+    } else if (m_pUiTarget) {
+        m_pUiTarget->Post(std::move(call));
+    }
+}
+
+void CTopicTitleBackupNRestore::SetLastBackupLabel(const std::string& text) {
+    OnUiThread([this, text] { m_lblLastBackup.SetText(text); });
+}
+
+void CTopicTitleBackupNRestore::EnableControls(bool enabled) {
+    // Only a full backup of this page disables the controls, and only its end gives them
+    // back (OnBackupFinished): the store's own re-enabling would come before that end.
+    if (enabled) return;
+    OnUiThread([this] { EnableBackupControls(false); });
+}
+
+void CTopicTitleBackupNRestore::RefillList(const std::vector<std::string>& listingTexts) {
+    OnUiThread([this, listingTexts] { FillList(listingTexts); });
+}

@@ -1,0 +1,104 @@
+// CTopicTitleBackupNRestore: the backup and restore page. Two modes, chosen with a pair of
+// radio buttons (or their labels): backup mode shows when the last backup was taken and a
+// "Backup Now" button; restore mode shows a drop-down list of the backups and a "Restore Now"
+// button.
+//
+// The work is CBackupStore's. "Backup Now" runs a full backup on a worker of the page; while it
+// runs the page's controls and the main window's navigation are disabled. The worker reaches
+// the page through the store's hooks, which this page implements: from a worker they are
+// queued to the UI thread. The main window's first system backup reports through the same
+// hooks (DoSystemBackup), but leaves the controls alone.
+#pragma once
+
+#include <wx/choice.h>
+#include <wx/radiobut.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "backup/backup_store.h"
+#include "shell/topic_dlg.h"
+#include "vendor/ui/bmp_button.h"
+#include "vendor/ui/label.h"
+#include "vendor/ui/topic_title.h"
+#include "vendor/ui/ui_thread_calls.h"
+
+class CTopicTitleBackupNRestore : public CTopicDlg, public IBackupPageHooks {
+public:
+    static constexpr unsigned kTemplate = 109;
+    static constexpr int kBannerId = 1014;
+    static constexpr int kBackupListId = 1015;
+    static constexpr int kDescriptionId = 1036;
+    static constexpr int kRestoreRadioId = 1055;
+    static constexpr int kBackupRadioId = 1056;
+    static constexpr int kLastBackupId = 1057;
+    static constexpr int kBackupLabelId = 1058;
+    static constexpr int kRestoreLabelId = 1059;
+    static constexpr int kPromptId = 1060;
+    static constexpr int kBackupNowId = 36884;
+    static constexpr int kRestoreNowId = 36885;
+
+    explicit CTopicTitleBackupNRestore(wxWindow* parent);
+    ~CTopicTitleBackupNRestore() override;
+
+    void ShowBackupMode();
+    void ShowRestoreMode();
+    // Both command buttons, both radio buttons and both labels.
+    void EnableBackupControls(bool enable);
+
+    // The main window's first system backup, on its worker: the label and the list follow it.
+    int DoSystemBackup();
+
+    // True from "Backup Now" until the page has been given back to the user.
+    bool IsBackupRunning() const { return m_bBackupRunning.load(); }
+
+    // ---- the store's hooks; from any thread
+    void SetLastBackupLabel(const std::string& text) override;
+    void EnableControls(bool enabled) override;
+    void RefillList(const std::vector<std::string>& listingTexts) override;
+
+    // ---- for tests and the screenshots
+    wxRadioButton& BackupRadio() { return *m_pBackupRadio; }
+    wxRadioButton& RestoreRadio() { return *m_pRestoreRadio; }
+    CLabel& BackupLabel() { return m_lblBackup; }
+    CLabel& RestoreLabel() { return m_lblRestore; }
+    CLabel& DescriptionLabel() { return m_lblDescription; }
+    CLabel& LastBackupLabel() { return m_lblLastBackup; }
+    wxChoice& BackupList() { return *m_pList; }
+    CBMPButton& BackupNowButton() { return m_btnBackupNow; }
+    CBMPButton& RestoreNowButton() { return m_btnRestoreNow; }
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(int id) override;
+
+private:
+    void InitBackupPage();
+    void OnBackupNow();
+    void OnRestoreNow();
+    void OnBackupFinished();
+    void FillList(const std::vector<std::string>& listingTexts);
+    // Runs `call` now on the UI thread, or queues it there from a worker.
+    void OnUiThread(std::function<void()> call);
+
+    std::unique_ptr<CUiTarget> m_pUiTarget;
+    std::thread m_worker;
+    std::atomic<bool> m_bBackupRunning{false};
+    std::atomic<bool> m_bWorkerDone{true};
+
+    CTopicTitle m_title;                        // 1014
+    CLabel m_lblPrompt;                         // 1060
+    wxRadioButton* m_pBackupRadio = nullptr;    // 1056, owned by the window
+    CLabel m_lblBackup;                         // 1058
+    wxRadioButton* m_pRestoreRadio = nullptr;   // 1055, owned by the window
+    CLabel m_lblRestore;                        // 1059
+    CLabel m_lblDescription;                    // 1036
+    CLabel m_lblLastBackup;                     // 1057
+    wxChoice* m_pList = nullptr;                // 1015, owned by the window
+    CBMPButton m_btnBackupNow;                  // 36884
+    CBMPButton m_btnRestoreNow;                 // 36885
+};

@@ -1,0 +1,216 @@
+// The backup and restore page: its start state, a full backup from "Backup Now" with the
+// page and the navigation held disabled until it ends, backups in one minute, "Restore Now",
+// and the system backup of a first start.
+#include <windows.h>
+
+#include <wx/frame.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/derived_paths.h"
+#include "app/settings.h"
+#include "app/string_table.h"
+#include "backup/backup_restore_page.h"
+#include "backup/backup_store.h"
+#include "gui_test_support.h"
+#include "platform/prefix/drive_map.h"
+#include "platform/prefix/prefix.h"
+#include "platform/win32/message_box.h"
+#include "shell/command_ids.h"
+#include "shell/quorvane_main_dlg.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class BackupPageTest : public guitest::MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        RefreshDerivedPaths();
+        m_previousBox = qv::SetMessageBoxHandler([this](const std::string& text, const std::string&, unsigned) {
+            m_shown.push_back(text);
+            return IDNO;
+        });
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        qv::SetMessageBoxHandler(m_previousBox);
+    }
+    static std::string Caption(int id) { return LoadStringText(id); }
+
+    CTopicTitleBackupNRestore& OpenBackupPage() {
+        CQuorvaneDlg& dlg = OpenMainWindow();
+        dlg.RunCommand(cmd::kBackup);
+        auto* page = dynamic_cast<CTopicTitleBackupNRestore*>(dlg.m_pBackupPage);
+        EXPECT_NE(page, nullptr);
+        EXPECT_TRUE(page->IsShown());
+        return *page;
+    }
+    std::vector<fs::path> BackupFiles() {
+        std::vector<fs::path> files;
+        fs::path folder = BackupFolder();
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) files.push_back(entry.path().filename());
+        return files;
+    }
+    fs::path BackupFolder() {
+        fs::path folder = *qv::WindowsToUnixPath(*qv::ActivePrefix(), GetBackupFolder());
+        return folder.has_filename() ? folder : folder.parent_path();  // the name ends in a backslash
+    }
+    // The six controls that a full backup holds disabled, each with its state.
+    static std::vector<bool> ControlStates(CTopicTitleBackupNRestore& page) {
+        return {page.BackupRadio().IsEnabled(),  page.RestoreRadio().IsEnabled(),
+                page.BackupLabel().IsEnabled(),  page.RestoreLabel().IsEnabled(),
+                page.BackupNowButton().IsEnabled(), page.RestoreNowButton().IsEnabled()};
+    }
+    // Waits for the minute to have at least `seconds` left, so that two backups share it.
+    static void WaitForRoomInTheMinute(int seconds) {
+        while (std::time(nullptr) % 60 > 60 - seconds) std::this_thread::sleep_for(200ms);
+    }
+
+    qv::MessageBoxHandler m_previousBox;
+    std::vector<std::string> m_shown;
+};
+
+TEST_F(BackupPageTest, WithoutHistoryThePageOpensInBackupModeAndTheModesSwitch) {
+    // On a page of its own: the main window would start the first system backup at once.
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "page");
+    auto* page = new CTopicTitleBackupNRestore(frame);
+    ASSERT_TRUE(page->Create());
+    page->Show();
+    frame->Show();
+    EXPECT_TRUE(page->BackupRadio().GetValue());
+    EXPECT_FALSE(page->RestoreRadio().GetValue());
+    EXPECT_EQ(page->LastBackupLabel().GetText(), "There is no Backup history on record.");
+    EXPECT_TRUE(page->LastBackupLabel().IsShown());
+    EXPECT_TRUE(page->BackupNowButton().IsShown());
+    EXPECT_FALSE(page->RestoreNowButton().IsShown());
+    EXPECT_FALSE(page->BackupList().IsShown());
+    EXPECT_EQ(page->DescriptionLabel().GetText().substr(0, 30), Caption(143).substr(0, 30));
+    EXPECT_EQ(page->BackupLabel().GetText(), "Backup your system");
+    EXPECT_EQ(page->RestoreLabel().GetText(), "Restore my system to earlier time");
+
+    // A click on a label selects its mode, as the radio button does.
+    wxMouseEvent up(wxEVT_LEFT_UP);
+    up.SetEventObject(&page->RestoreLabel());
+    page->RestoreLabel().ProcessWindowEvent(up);
+    EXPECT_TRUE(page->RestoreRadio().GetValue());
+    EXPECT_FALSE(page->BackupRadio().GetValue());
+    EXPECT_TRUE(page->BackupList().IsShown());
+    EXPECT_TRUE(page->RestoreNowButton().IsShown());
+    EXPECT_FALSE(page->BackupNowButton().IsShown());
+    EXPECT_FALSE(page->LastBackupLabel().IsShown());
+    EXPECT_EQ(page->DescriptionLabel().GetText().substr(0, 30), Caption(144).substr(0, 30));
+
+    // Restore Now on the empty list: the message with nothing after it, and no restore.
+    EXPECT_EQ(page->BackupList().GetCount(), 0u);
+    page->RestoreNowButton().Click();
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0], "Cannot found the backup file\nto ");
+
+    wxCommandEvent radio(wxEVT_RADIOBUTTON, CTopicTitleBackupNRestore::kBackupRadioId);
+    radio.SetEventObject(&page->BackupRadio());
+    page->BackupRadio().ProcessWindowEvent(radio);
+    EXPECT_TRUE(page->BackupNowButton().IsShown());
+    EXPECT_FALSE(page->BackupList().IsShown());
+    frame->Destroy();
+    guitest::Pump(20ms);
+}
+
+TEST_F(BackupPageTest, BackupNowHoldsThePageAndTheNavigationUntilItEnds) {
+    SetSetting(settings::kLastBackup, "Jun,06 2009 7:05 PM");  // no system backup at start
+    CTopicTitleBackupNRestore& page = OpenBackupPage();
+    EXPECT_EQ(page.LastBackupLabel().GetText(), Caption(145) + " Jun,06 2009 7:05 PM");
+
+    WaitForRoomInTheMinute(10);
+    page.BackupNowButton().Click();
+    const std::vector<bool> off(6, false);
+    EXPECT_EQ(ControlStates(page), off);
+    EXPECT_TRUE(page.IsBackupRunning());
+    // The worker cannot finish without the UI thread: however far it has got, the page stays
+    // held until its end has been handled here.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(ControlStates(page), off);
+    bool heldThroughout = true;
+    ASSERT_TRUE(guitest::PumpUntil([&] {
+        if (page.IsBackupRunning()) {
+            heldThroughout = heldThroughout && ControlStates(page) == off && !m_dlg->ScanButton().IsEnabled() &&
+                             !m_dlg->QuickBootButton().IsEnabled() && !m_dlg->BackupButton().IsEnabled() &&
+                             !m_dlg->OptionsButton().IsEnabled() && page.IsShown();
+        }
+        return !page.IsBackupRunning();
+    }, 20s));
+    EXPECT_TRUE(heldThroughout);
+    EXPECT_EQ(ControlStates(page), std::vector<bool>(6, true));
+    // The navigation is back, with the backup page as the current one.
+    EXPECT_TRUE(page.IsShown());
+    EXPECT_FALSE(m_dlg->BackupButton().IsEnabled());
+    EXPECT_TRUE(m_dlg->ScanButton().IsEnabled());
+
+    std::string last;
+    ASSERT_TRUE(ReadSetting(settings::kLastBackup, last));
+    EXPECT_NE(last, "Jun,06 2009 7:05 PM");
+    EXPECT_EQ(page.LastBackupLabel().GetText(), Caption(145) + last);  // no extra space here
+    ASSERT_EQ(page.BackupList().GetCount(), 1u);
+    EXPECT_EQ(page.BackupList().GetString(0).utf8_string(), last);
+
+    // A second full backup in the same minute finds the file: still one file, one entry. A
+    // system backup in that minute is a second file with the same listing text.
+    page.BackupNowButton().Click();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return !page.IsBackupRunning(); }, 20s));
+    EXPECT_EQ(BackupFiles().size(), 1u);
+    EXPECT_EQ(page.BackupList().GetCount(), 1u);
+    page.DoSystemBackup();
+    guitest::Pump(50ms);
+    EXPECT_EQ(BackupFiles().size(), 2u);
+    ASSERT_EQ(page.BackupList().GetCount(), 2u);
+    EXPECT_EQ(page.BackupList().GetString(0), page.BackupList().GetString(1));
+
+    // Restore Now asks first; "No" restores nothing.
+    wxCommandEvent radio(wxEVT_RADIOBUTTON, CTopicTitleBackupNRestore::kRestoreRadioId);
+    radio.SetEventObject(&page.RestoreRadio());
+    page.RestoreRadio().ProcessWindowEvent(radio);
+    EXPECT_EQ(page.BackupList().GetStringSelection().utf8_string(), last);
+    page.RestoreNowButton().Click();
+    ASSERT_FALSE(m_shown.empty());
+    EXPECT_EQ(m_shown.back(), "Are you sure you want to restore your registry setting\nto " + last);
+}
+
+TEST_F(BackupPageTest, AFailedBackupSaysSoAndStoresNoLastBackup) {
+    SetSetting(settings::kLastBackup, "Jun,06 2009 7:05 PM");
+    CTopicTitleBackupNRestore& page = OpenBackupPage();
+    // A file where the backup folder should be: no backup can be written.
+    fs::remove_all(BackupFolder());
+    qvtest::WriteFile(BackupFolder(), "not a folder");
+    page.BackupNowButton().Click();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return !page.IsBackupRunning(); }, 20s));
+    EXPECT_EQ(page.LastBackupLabel().GetText().rfind("The backup could not be written", 0), 0u)
+        << page.LastBackupLabel().GetText();
+    EXPECT_EQ(ControlStates(page), std::vector<bool>(6, true));
+    std::string last;
+    ASSERT_TRUE(ReadSetting(settings::kLastBackup, last));
+    EXPECT_EQ(last, "Jun,06 2009 7:05 PM");
+}
+
+TEST_F(BackupPageTest, AStartWithoutLastBackupWritesASystemBackup) {
+    CQuorvaneDlg& dlg = OpenMainWindow();
+    EXPECT_TRUE(dlg.SystemBackupStarted());
+    std::string last;
+    ASSERT_TRUE(guitest::PumpUntil([&] { return ReadSetting(settings::kLastBackup, last); }, 20s));
+    auto* page = dynamic_cast<CTopicTitleBackupNRestore*>(dlg.m_pBackupPage);
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(guitest::PumpUntil([&] { return page->LastBackupLabel().GetText() == Caption(145) + last; }));
+    std::vector<fs::path> files = BackupFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].string().rfind("SystemBackup[", 0), 0u) << files[0];
+    EXPECT_EQ(page->BackupList().GetCount(), 1u);
+}
+
+}  // namespace
