@@ -15,6 +15,7 @@
 #include "platform/prefix/prefix.h"
 #include "platform/registry/registry_batch.h"
 #include "scan/scan_engine.h"
+#include "stale_entries_prefix.h"
 #include "vendor/core/system32.h"
 
 namespace fs = std::filesystem;
@@ -40,25 +41,8 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
 
 int main() {
     const int kEntries = 100000;
-    fs::path root = fs::temp_directory_path() / ("quorvane-scan-bench-" + std::to_string(::getpid()));
-    fs::create_directories(root / "dosdevices");
-    fs::create_directories(root / "drive_c/App");
-    fs::create_symlink("../drive_c", root / "dosdevices/c:");
-    for (int i = 0; i < kEntries / 2; ++i) std::ofstream(root / ("drive_c/App/f" + std::to_string(i) + ".dll"));
-    qv::SetActivePrefix(std::make_shared<qv::Prefix>(root));
     auto t0 = std::chrono::steady_clock::now();
-    {
-        qv::RegistryBatch batch;
-        for (int i = 0; i < kEntries; ++i) {
-            std::string file = "C:\\App\\f" + std::to_string(i) + ".dll";
-            CSystem32::SetRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a" +
-                                            std::to_string(i) + ".exe",
-                                        "", file, HKEY_LOCAL_MACHINE);
-            CSystem32::SetRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", file, 1,
-                                        HKEY_LOCAL_MACHINE);
-        }
-        batch.Commit();
-    }
+    fs::path root = qvbench::MakeStaleEntriesPrefix("scan-bench", kEntries);
     std::fprintf(stderr, "prefix built in %.1f s\n", Seconds(t0));
 
     // Anchor: enumerate the same entries (names and data) without checking any file.

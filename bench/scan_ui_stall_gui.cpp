@@ -27,6 +27,7 @@
 #include "results/scan_result_page.h"
 #include "scan/optimize_registry_page.h"
 #include "shell/quorvane_main_dlg.h"
+#include "stale_entries_prefix.h"
 #include "vendor/core/system32.h"
 
 namespace fs = std::filesystem;
@@ -71,28 +72,11 @@ public:
 int main(int argc, char** argv) {
     const int kEntries = 100000;
     qv::SetCommandLineArgs(argc, argv);
-    fs::path root = fs::temp_directory_path() / ("quorvane-stall-bench-" + std::to_string(::getpid()));
-    fs::create_directories(root / "dosdevices");
-    fs::create_directories(root / "drive_c/App");
+    fs::path root = qvbench::MakeStaleEntriesPrefix("stall-bench", kEntries);
     fs::create_directories(root / "drive_c/users/bench");
-    fs::create_symlink("../drive_c", root / "dosdevices/c:");
-    for (int i = 0; i < kEntries / 2; ++i) std::ofstream(root / ("drive_c/App/f" + std::to_string(i) + ".dll"));
-    qv::SetActivePrefix(std::make_shared<qv::Prefix>(root));
-    {
-        qv::RegistryBatch batch;
-        for (int i = 0; i < kEntries; ++i) {
-            std::string file = "C:\\App\\f" + std::to_string(i) + ".dll";
-            CSystem32::SetRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a" +
-                                            std::to_string(i) + ".exe",
-                                        "", file, HKEY_LOCAL_MACHINE);
-            CSystem32::SetRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", file, 1,
-                                        HKEY_LOCAL_MACHINE);
-        }
-        // Something in the settings, so that the start-up's first system backup is skipped.
-        CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, "Jun,06 2009 7:05 PM",
-                                    HKEY_LOCAL_MACHINE);
-        batch.Commit();
-    }
+    // Something in the settings, so that the start-up's first system backup is skipped.
+    CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, "Jun,06 2009 7:05 PM",
+                                HKEY_LOCAL_MACHINE);
 
     wxApp::SetInstance(new BenchApp);
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 2;

@@ -19,14 +19,14 @@ int DecimalPrefix(std::string_view text) {
     return static_cast<int>(value);
 }
 
-std::vector<CheckListColumn> ParseColumnSpec(std::string_view spec) {
+std::vector<CheckListColumn> ParseColumnList(std::string_view text) {
     std::vector<CheckListColumn> columns;
     size_t start = 0;
-    while (start <= spec.size()) {
-        size_t end = spec.find(';', start);
-        std::string_view piece = spec.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    while (start <= text.size()) {
+        size_t end = text.find(';', start);
+        std::string_view piece = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         size_t comma = piece.find(',');
-        if (comma == std::string_view::npos) break;  // the rest of the spec is ignored
+        if (comma == std::string_view::npos) break;  // a piece without a width ends the list
         CheckListColumn column;
         column.heading = std::string(piece.substr(0, comma));
         std::string_view widthText;

@@ -17,9 +17,9 @@ struct CheckListColumn {
     bool operator==(const CheckListColumn&) const = default;
 };
 
-// The columns a spec describes, in order. Parsing stops (without error) at the first piece
+// The columns a column list ("Name, width;Name, width; ...") describes, in order. Parsing stops (without error) at the first piece
 // that has no comma; a trailing semicolon adds no column.
-std::vector<CheckListColumn> ParseColumnSpec(std::string_view spec);
+std::vector<CheckListColumn> ParseColumnList(std::string_view text);
 
 // The C library's decimal conversion as atoi does it: leading blanks skipped, an optional
 // sign, digits up to the first other character; 0 when there are none. Out-of-range values

@@ -24,8 +24,8 @@ bool CCheckListCtrl::Create(wxWindow* parent, unsigned id, const wxRect& rect) {
     return true;
 }
 
-bool CCheckListCtrl::SetColumns(std::string_view spec) {
-    for (const CheckListColumn& column : ParseColumnSpec(spec)) {
+bool CCheckListCtrl::SetColumns(std::string_view columns) {
+    for (const CheckListColumn& column : ParseColumnList(columns)) {
         wxListColumnFormat format = column.align == ColumnAlign::Centre  ? wxLIST_FORMAT_CENTRE
                                     : column.align == ColumnAlign::Right ? wxLIST_FORMAT_RIGHT
                                                                          : wxLIST_FORMAT_LEFT;

@@ -1,5 +1,5 @@
 // CCheckListCtrl: a report list with a check box in front of every row, built from a
-// one-line column spec. It adds row insertion with one text per column, whole-list check
+// one-line column list. It adds row insertion with one text per column, whole-list check
 // operations and deletion of all or of the checked rows; each row carries a record of the
 // control's own (its caller value) that the control frees with the row.
 //
@@ -25,9 +25,9 @@ public:
     // Makes the report list at `rect` with full-row selection that stays shown without focus.
     bool Create(wxWindow* parent, unsigned id, const wxRect& rect);
 
-    // Appends the columns of `spec` (see results/check_list_columns.h). False when the list
+    // Appends the columns of the column list `columns` (see results/check_list_columns.h). False when the list
     // refuses a column; the columns made before it stay.
-    bool SetColumns(std::string_view spec);
+    bool SetColumns(std::string_view columns);
 
     // Inserts a row at `index` with one text per current column (texts beyond the column
     // count are ignored, missing ones are empty). The new row's index, or a negative value

@@ -78,10 +78,6 @@ bool FlushToDisk(const std::string& windowsPath) {
     return ok;
 }
 
-std::string SpecialFolder(int csidl) {
-    char buf[MAX_PATH] = {};
-    return SHGetSpecialFolderPathA(nullptr, buf, csidl, FALSE) ? buf : "";
-}
 
 }  // namespace
 
@@ -183,10 +179,10 @@ void CScanRepair::DeleteTempInternetFiles() {
     if (CSystem32::GetSpecialFolder(CSIDL_PROFILE, profile))
         bases.push_back(profile + "Local Settings\\Temporary Internet Files\\Content.IE5");
     // Wine keeps the cache where the profile's shell folders say.
-    std::string cache = SpecialFolder(CSIDL_INTERNET_CACHE);
-    if (!cache.empty()) {
-        bases.push_back(cache + "\\Content.IE5");
-        bases.push_back(cache + "\\IE");
+    std::string cache;
+    if (CSystem32::GetSpecialFolder(CSIDL_INTERNET_CACHE, cache)) {
+        bases.push_back(cache + "Content.IE5");
+        bases.push_back(cache + "IE");
     }
     for (const std::string& base : bases) {
         WIN32_FIND_DATAA data;
@@ -206,8 +202,11 @@ void CScanRepair::DeleteTempInternetFiles() {
 void CScanRepair::DeleteCookies() {
     std::string profile;
     if (CSystem32::GetSpecialFolder(CSIDL_PROFILE, profile)) CSystem32::ShellDeleteFiles(profile + "Cookies");
-    std::string cookies = SpecialFolder(CSIDL_COOKIES);
-    if (!cookies.empty()) CSystem32::ShellDeleteFiles(cookies);
+    std::string cookies;
+    if (CSystem32::GetSpecialFolder(CSIDL_COOKIES, cookies)) {
+        cookies.pop_back();  // the folder itself: its files go, its subfolders stay
+        CSystem32::ShellDeleteFiles(cookies);
+    }
 }
 
 int TotalItemCount(size_t listedRows, const CFindingStores& stores) {

@@ -19,10 +19,6 @@ bool IsFolder(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string SpecialFolder(int csidl) {
-    char buf[MAX_PATH] = {};
-    return SHGetSpecialFolderPathA(nullptr, buf, csidl, FALSE) ? buf : "";
-}
 
 // Calls `f` with every entry of `folder` matching `pattern` but the dot entries.
 void ForEachEntry(const std::string& folder, const char* pattern, const std::function<void(const WIN32_FIND_DATAA&)>& f) {
@@ -46,9 +42,10 @@ int CScanEngine::ScanTempInternetFiles() {
         IsFolder(profile + "Local Settings\\Temporary Internet Files\\Content.IE5")) {
         bases.push_back(profile + "Local Settings\\Temporary Internet Files\\Content.IE5");
     } else {
-        std::string cache = SpecialFolder(CSIDL_INTERNET_CACHE);
-        for (const char* sub : {"\\Content.IE5", "\\IE"})
-            if (!cache.empty() && IsFolder(cache + sub)) bases.push_back(cache + sub);
+        std::string cache;
+        if (CSystem32::GetSpecialFolder(CSIDL_INTERNET_CACHE, cache))
+            for (const char* sub : {"Content.IE5", "IE"})
+                if (IsFolder(cache + sub)) bases.push_back(cache + sub);
     }
     if (bases.empty()) return 0;
     const std::string status(StringText(218));
@@ -71,8 +68,8 @@ int CScanEngine::ScanCookies() {
     std::string profile, folder;
     if (CSystem32::GetSpecialFolder(CSIDL_PROFILE, profile) && IsFolder(profile + "Cookies"))
         folder = profile + "Cookies";
-    else
-        folder = SpecialFolder(CSIDL_COOKIES);
+    else if (CSystem32::GetSpecialFolder(CSIDL_COOKIES, folder))
+        folder.pop_back();  // without its trailing backslash
     if (folder.empty() || !IsFolder(folder)) return 0;
     ForEachEntry(folder, "*.txt", [&](const WIN32_FIND_DATAA& d) {
         if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) m_stores.m_aCookieFiles.push_back(d.cFileName);

@@ -17,6 +17,7 @@
 #include "scan/scan_engine.h"
 #include "vendor/core/registry_object.h"
 #include "vendor/core/shell_link.h"
+#include "vendor/core/system32.h"
 
 namespace {
 
@@ -40,11 +41,6 @@ bool Enter(Walk& walk, const std::string& folder) {
     return walk.visited.insert({st.st_dev, st.st_ino}).second;
 }
 
-std::string SpecialFolder(int csidl) {
-    char buf[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, buf, csidl, FALSE)) return {};
-    return std::string(buf) + "\\";
-}
 
 }  // namespace
 
@@ -101,13 +97,13 @@ int CScanEngine::ScanShortcuts(const std::string& folder, std::vector<std::strin
 }
 
 int CScanEngine::ScanShortcutsFirstGroup() {
-    std::string desktop = SpecialFolder(CSIDL_DESKTOP);
-    if (desktop.empty()) return 0;
+    std::string desktop;
+    if (!CSystem32::GetSpecialFolder(CSIDL_DESKTOP, desktop)) return 0;
     return ScanShortcuts(desktop, m_stores.m_aMissingShortcuts);
 }
 
 int CScanEngine::ScanShortcutsSecondGroup() {
-    std::string startMenu = SpecialFolder(CSIDL_STARTMENU);
-    if (startMenu.empty()) return 0;
+    std::string startMenu;
+    if (!CSystem32::GetSpecialFolder(CSIDL_STARTMENU, startMenu)) return 0;
     return ScanShortcuts(startMenu, m_stores.m_aStartMenuShortcuts);
 }

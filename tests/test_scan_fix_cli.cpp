@@ -12,6 +12,7 @@
 #include "backup/regedit_export.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry_store.h"
+#include "command_run.h"
 #include "temp_dir.h"
 
 using namespace qvtest;
@@ -19,21 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CommandRun {
-    int status;
-    std::string out;
-};
-
 CommandRun Command(const fs::path& prefix, const std::string& args) {
-    std::string cmd = "WINEPREFIX='" + prefix.string() + "' " + QV_BIN_DIR + "/" + args + " 2>/dev/null";
-    CommandRun r{0, {}};
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return RunCommand("WINEPREFIX='" + prefix.string() + "' " + QV_BIN_DIR + "/" + args + " 2>/dev/null");
 }
 
 bool MakeDemoPrefix(const fs::path& demo) {

@@ -10,6 +10,7 @@
 #include "backup/regedit_export.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry_store.h"
+#include "command_run.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
 
@@ -19,23 +20,10 @@ namespace {
 
 const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-struct CommandRun {
-    int status;
-    std::string out;
-};
-
 class StartupCliTest : public SmallPrefixTest {
 protected:
     CommandRun Cli(const std::string& args) {
-        std::string cmd = "WINEPREFIX='" + root_.string() + "' " + QV_BIN_DIR + "/quorvane-cli " + args + " 2>/dev/null";
-        CommandRun r{0, {}};
-        FILE* p = popen(cmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        int st = pclose(p);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-        return r;
+        return RunCommand("WINEPREFIX='" + root_.string() + "' " + QV_BIN_DIR + "/quorvane-cli " + args + " 2>/dev/null");
     }
     std::string RunKeys() {
         qv::RegistryStore store(root_);
