@@ -47,8 +47,7 @@ bool CRunAtStart::WriteEntry() {
 bool CRunAtStart::RemoveEntry() { return autostart::RemoveAutostartEntry(AutostartEntry(), m_sError); }
 
 bool CRunAtStart::RegistryFailed(const char* what) {
-    std::string why;
-    if (std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix()) why = prefix->Registry().LastError();
+    const std::string why = qv::ActiveRegistryError();
     m_sError = std::string("The registry could not be changed to ") + what + "." + (why.empty() ? "" : " " + why);
     return false;
 }

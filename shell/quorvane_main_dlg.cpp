@@ -14,12 +14,14 @@
 #include "pages/exit_pop_dlg.h"
 #include "pages/help_support_page.h"
 #include "pages/home_page.h"
+#include "pages/options_page.h"
+#include "quickboot/boot_up_result_page.h"
+#include "quickboot/quick_boot_page.h"
 #include "resources/menus.h"
 #include "results/scan_result_page.h"
 #include "scan/optimize_registry_page.h"
 #include "shell/help_document.h"
 #include "shell/main_window_layout.h"
-#include "shell/plain_topic_page.h"
 #include "shell/prefix_restart.h"
 #include "shell/quorvane_tray_icon_gui.h"
 #include "shell/start_up_work.h"
@@ -31,10 +33,6 @@
 namespace {
 
 CQuorvaneDlg* g_pMainDlg = nullptr;
-
-std::string Text(std::string_view view) {
-    return std::string(view);
-}
 
 void CreateButton(CBMPButton& button, const main_layout::ButtonSpec& spec, wxWindow* parent,
                   std::string_view tooltip) {
@@ -133,12 +131,8 @@ void CQuorvaneDlg::CreateButtons() {
 }
 
 void CQuorvaneDlg::CreatePages() {
-    auto make = [this](unsigned templateId, unsigned image, std::string title, std::string description) {
-        auto* page = new CPlainTopicPage(templateId, this, image, std::move(title), std::move(description));
-        page->Create();
-        return page;
-    };
-    m_pQuickBootPage = make(146, 0, Text(StringText(195)), Text(StringText(196)));
+    m_pQuickBootPage = new CTopicTitleDlgOptimize(this);
+    m_pQuickBootPage->Create();
     m_pHomePage = new CTopicTitleDlgHome(this);
     m_pHomePage->Create();
     m_pBackupPage = new CTopicTitleBackupNRestore(this);
@@ -146,7 +140,8 @@ void CQuorvaneDlg::CreatePages() {
     auto* scanPage = new CTopicDlgOptimizeRegistry(this);
     scanPage->Create();
     m_pScanPage = scanPage;
-    m_pOptionsPage = make(116, 227, Text(StringText(180)), Text(StringText(181)));
+    m_pOptionsPage = new CTopicDlgOptions(this);
+    m_pOptionsPage->Create();
     m_pHelpPage = new CTopicDlgHelpNSupport(this);
     m_pHelpPage->Create();
     auto* resultPage = new CTopicDlgScanResult(this);
@@ -157,7 +152,8 @@ void CQuorvaneDlg::CreatePages() {
     scanPage->SetResultSink(resultPage);
     m_scanBody = [scanPage](CScanRunControl& run) { scanPage->RunScanThread(run); };
     m_scanRun.SetStopListener([this, scanPage] { scanPage->CopyRunFlags(m_scanRun); });
-    m_pQuickBootResultPage = make(221, 251, Text(StringText(221)), "");
+    m_pQuickBootResultPage = new CTopicDlgOptimizeResult(this);
+    m_pQuickBootResultPage->Create();
     for (CTopicDlg* page : Pages()) {
         page->Move(main_layout::kPageX, main_layout::kPageY);
         page->Hide();

@@ -8,7 +8,9 @@
 #include <ctime>
 
 #include "app/settings.h"
+#include "app/string_table.h"
 #include "quickboot/boot_up_result.h"
+#include "quickboot/startup_failure_message.h"
 #include "quickboot/startup_item_manager.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
@@ -69,6 +71,30 @@ TEST(BootUpResult, SecondsFromTheCount) {
     // A damaged count cannot overflow the figure.
     EXPECT_GT(BootSecondsSaved(INT_MAX), 0);
     EXPECT_EQ(BootUpResultText(0).find("XX"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StartupFailureMessage, NamesTheRowsThatCouldNotBeSwitchedAndStopsAfterTen) {
+    CStartupItemManager m;
+    EXPECT_EQ(StartupFailureMessage(m, "why"), "");
+    // Rows whose root names no Run key cannot be switched on.
+    for (int i = 0; i < 12; ++i) {
+        m.AddStartupRow("Item" + std::to_string(i), "C:\\x.exe", i == 11 ? "" : "HKXX", kRun, "");
+        m.SetChecked(0, true);
+    }
+    ASSERT_EQ(m.ApplyStartupList(), 1);
+    ASSERT_EQ(m.FailedRows().size(), 12u);
+    const std::string text = StartupFailureMessage(m, "Wine is running.");
+    EXPECT_EQ(text.rfind(LoadStringText(921), 0), 0u);
+    EXPECT_NE(text.find("\nItem11 (?, to start)\nItem10 (HKXX, to start)"), std::string::npos) << text;
+    // The eleventh and twelfth rows are counted, not named.
+    EXPECT_NE(text.find("\nItem2 (HKXX"), std::string::npos);
+    EXPECT_EQ(text.find("Item1 ("), std::string::npos);
+    EXPECT_EQ(text.find("Item0 ("), std::string::npos);
+    EXPECT_NE(text.find("... and 2 more\n\nWine is running."), std::string::npos);
 }
 
 }  // namespace

@@ -68,6 +68,11 @@ std::shared_ptr<Prefix> ActivePrefix() {
     return g_active;
 }
 
+std::string ActiveRegistryError() {
+    std::shared_ptr<Prefix> prefix = ActivePrefix();
+    return prefix ? prefix->Registry().LastError() : std::string();
+}
+
 fs::path ChoosePrefixPath() {
     const char* env = std::getenv("WINEPREFIX");
     if (env && *env) return fs::absolute(env);

@@ -33,6 +33,8 @@ private:
 // The prefix the Win32 functions act on; null until one is set.
 void SetActivePrefix(std::shared_ptr<Prefix> prefix);
 std::shared_ptr<Prefix> ActivePrefix();
+// Why the active prefix's registry last refused a change; empty when none is set.
+std::string ActiveRegistryError();
 
 // The prefix a user means, chosen as every Wine tool does: $WINEPREFIX if set, else ~/.wine
 // when it holds a registry, else Quorvane's own prefix under $XDG_DATA_HOME/quorvane/prefix

@@ -265,6 +265,18 @@ def note_picture():
                        f'<path d="M16 15 V22.5" stroke="{BLUE}" stroke-width="2.6" stroke-linecap="round"/>')
 
 
+def boot_picture():
+    """The Boot Up Results picture: a stopwatch whose hand has swept a short arc."""
+    s = f'fill="none" stroke="{TEAL}" stroke-width="4" stroke-linecap="round"'
+    return svg(72, 72, "\n".join([
+        f'<circle cx="36" cy="40" r="26" fill="#FFFFFF" stroke="{BLUE}" stroke-width="4"/>',
+        f'<rect x="30" y="6" width="12" height="6" rx="2" fill="{BLUE}"/>',
+        f'<path d="M36 12 V14" stroke="{BLUE}" stroke-width="4"/>',
+        f'<path d="M36 22 A18 18 0 0 1 53 34" {s}/>',
+        f'<path d="M36 40 L47 29" stroke="{INK}" stroke-width="3.5" stroke-linecap="round"/>',
+        f'<circle cx="36" cy="40" r="3.5" fill="{INK}"/>']))
+
+
 def app_icon():
     return svg(64, 64, logo_mark(0, 0, 64), MARK_DEFS)
 
@@ -311,6 +323,15 @@ def catalogue():
     for rid, state in zip((216, 213, 215), ("normal", "hover", "pressed")):
         items.append((rid, f"restore_now_{state}", pill_face(160, 40, "Restore Now", "primary", state)))
     items.append((201, "scan_note", note_picture()))
+    # the Quick Boot page's apply and refresh buttons, the result page's start button and
+    # its picture: normal, hover, pressed
+    for rid, state in zip((236, 238, 237), ("normal", "hover", "pressed")):
+        items.append((rid, f"boot_apply_{state}", pill_face(170, 40, "Apply Changes", "primary", state)))
+    for rid, state in zip((239, 241, 240), ("normal", "hover", "pressed")):
+        items.append((rid, f"boot_refresh_{state}", pill_face(120, 40, "Refresh", "quiet", state)))
+    for rid, state in zip((257, 259, 258), ("normal", "hover", "pressed")):
+        items.append((rid, f"boot_start_{state}", pill_face(160, 40, "Start", "primary", state)))
+    items.append((256, "boot_picture", boot_picture()))
     # banner images
     for rid, kind in ((166, "home"), (165, "scan"), (180, "backup"), (251, "boot"),
                       (227, "options"), (168, "help")):

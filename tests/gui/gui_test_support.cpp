@@ -4,6 +4,7 @@
 
 #include <wx/toplevel.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "app/settings.h"
@@ -66,8 +67,21 @@ void WhenModal(std::function<void(wxDialog*)> step) {
     new ModalWatcher(std::move(step));
 }
 
+void MainWindowTest::SetUp() {
+    qvtest::SmallPrefixTest::SetUp();
+    // The options page may write the desktop's autostart entry: into the test's folder.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    m_savedConfigHome = config ? std::optional<std::string>(config) : std::nullopt;
+    setenv("XDG_CONFIG_HOME", (temp_.path() / "config").c_str(), 1);
+}
+
 void MainWindowTest::TearDown() {
     CloseMainWindow();
+    if (m_savedConfigHome) {
+        setenv("XDG_CONFIG_HOME", m_savedConfigHome->c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
     qvtest::SmallPrefixTest::TearDown();
 }
 

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "small_prefix.h"
@@ -35,6 +36,8 @@ void WhenModal(std::function<void(wxDialog*)> step);
 // A test with a small prefix and the main window made on it.
 class MainWindowTest : public qvtest::SmallPrefixTest {
 protected:
+    // The desktop's configuration folder (XDG_CONFIG_HOME) is the test's own while it runs.
+    void SetUp() override;
     void TearDown() override;
     // Writes an integer or text setting to the options key.
     void SetSetting(const std::string& name, int value);
@@ -45,6 +48,7 @@ protected:
     void CloseMainWindow();
 
     CQuorvaneDlg* m_dlg = nullptr;
+    std::optional<std::string> m_savedConfigHome;
 };
 
 }  // namespace guitest

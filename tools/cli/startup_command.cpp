@@ -44,11 +44,6 @@ void PrintJson(const std::vector<StartupRow>& rows, std::ostream& out) {
     out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
-std::string RegistryError() {
-    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
-    return prefix ? prefix->Registry().LastError() : std::string();
-}
-
 // Switches the named items on (`on`) or off; 0 when every name was known and switched.
 int SwitchItems(const std::vector<std::string>& names, const std::string& root, bool on) {
     const char* verb = on ? "enable" : "disable";
@@ -67,7 +62,7 @@ int SwitchItems(const std::vector<std::string>& names, const std::string& root, 
             manager.SetChecked(i, on);
             StartupRowOutcome outcome = manager.ApplyStartupRow(i);
             if (outcome == StartupRowOutcome::Failed) {
-                std::string why = RegistryError();
+                std::string why = qv::ActiveRegistryError();
                 std::cerr << "quorvane-cli startup " << verb << ": \"" << name << "\" (" << row.root
                           << ") could not be " << (on ? "enabled" : "disabled")
                           << (on ? "; another command of that name may be enabled already" : "") << "."

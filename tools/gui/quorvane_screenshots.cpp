@@ -185,7 +185,12 @@ private:
                  if (auto* backup = dynamic_cast<CTopicTitleBackupNRestore*>(dlg->m_pBackupPage)) backup->ShowRestoreMode();
              }},
             {"main_options", [dlg] { dlg->ShowPage(3); }},
-            {"main_quick_boot_results", [dlg] { dlg->ShowPage(6); }},
+            // The result page after an apply that switched three programs off (the page
+            // deletes the figure as it reads it), and shown again with no figure.
+            {"main_quick_boot_results", [dlg] {
+                 CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kBFlag, 3, HKEY_LOCAL_MACHINE);
+                 dlg->ShowPage(6); }},
+            {"main_quick_boot_results_none", [dlg] { dlg->ShowPage(0); dlg->ShowPage(6); }},
             {"main_scan", [dlg] {
                  dlg->HideAllPages(); dlg->EnableNavigation(false); dlg->m_pScanPage->Show();
                  // Mid-scan: the bar held while the category scanners run.
