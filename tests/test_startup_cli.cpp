@@ -7,10 +7,8 @@
 
 #include <cstdio>
 
-#include "backup/regedit_export.h"
-#include "platform/registry/reg_text.h"
-#include "platform/registry/registry_store.h"
 #include "command_run.h"
+#include "run_key_values.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
 
@@ -25,15 +23,10 @@ protected:
     CommandRun Cli(const std::string& args) {
         return RunCommand("WINEPREFIX='" + root_.string() + "' " + QV_BIN_DIR + "/quorvane-cli " + args + " 2>/dev/null");
     }
+    // Read from the files: the command changed them behind this process's store.
     std::string RunKeys() {
         qv::RegistryStore store(root_);
-        std::string all;
-        for (const char* root : {"HKEY_CURRENT_USER\\", "HKEY_LOCAL_MACHINE\\"}) {
-            std::u16string text;
-            std::string error;
-            all += qv::RegeditExportText(store, root + kRun, text, error) ? qv::reg::ToUtf8(text) : error;
-        }
-        return all;
+        return RunKeysText(store);
     }
 };
 

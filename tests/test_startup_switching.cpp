@@ -14,6 +14,7 @@
 #include "platform/registry/registry_store.h"
 #include "platform/win32/registry_raw.h"
 #include "quickboot/startup_item_manager.h"
+#include "run_key_values.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
 
@@ -25,36 +26,18 @@ const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kStore = "SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 const std::string kLongName(300, 'L');
 
-std::vector<uint8_t> Utf16(const std::string& s, bool terminate = true) {
-    std::vector<uint8_t> out;
-    for (char16_t c : qv::reg::ToUtf16(s)) {
-        out.push_back(static_cast<uint8_t>(c & 0xff));
-        out.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    if (terminate) out.insert(out.end(), {0, 0});
-    return out;
-}
+std::vector<uint8_t> Utf16(const std::string& s, bool terminate = true) { return Utf16Bytes(s, terminate); }
 
 using RowTexts = std::tuple<std::string, std::string, std::string, std::string, bool>;
 
 class StartupSwitchingTest : public SmallPrefixTest {
 protected:
-    void SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type,
-                const std::vector<uint8_t>& data) {
-        HKEY k = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), 0);
-        ASSERT_EQ(qv::RegSetValueRaw(k, name, type, data), 0) << name;
-        RegCloseKey(k);
+    static void SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type,
+                       const std::vector<uint8_t>& data) {
+        SetRawValue(root, key, name, type, data);
     }
-    std::string Export(const std::string& key) {
-        std::u16string text;
-        std::string error;
-        if (!qv::RegeditExportText(qv::ActivePrefix()->Registry(), key, text, error)) return "missing: " + error;
-        return qv::reg::ToUtf8(text);
-    }
-    std::string RunKeys() {
-        return Export("HKEY_CURRENT_USER\\" + kRun) + Export("HKEY_LOCAL_MACHINE\\" + kRun);
-    }
+    static std::string Export(const std::string& key) { return ExportKeyText(key); }
+    static std::string RunKeys() { return RunKeysText(); }
     // A prefix with Run values of every kind that must survive a round trip.
     void FillRunKeys() {
         SetRaw(HKEY_CURRENT_USER, kRun, "Plain", REG_SZ, Utf16("\"C:\\Tools\\plain.exe\" /quiet"));

@@ -8,13 +8,10 @@
 
 #include "app/settings.h"
 #include "app/string_table.h"
-#include "backup/regedit_export.h"
 #include "gui_test_support.h"
+#include "run_key_values.h"
 #include "platform/registry/atomic_file.h"
-#include "platform/registry/reg_text.h"
-#include "platform/registry/registry_store.h"
 #include "platform/win32/message_box.h"
-#include "platform/win32/registry_raw.h"
 #include "quickboot/boot_up_result_page.h"
 #include "quickboot/quick_boot_page.h"
 #include "shell/command_ids.h"
@@ -23,18 +20,12 @@
 
 namespace {
 
-const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kRun = qvtest::kRunKeyPath;
 const std::string kStore = "SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 
-std::vector<uint8_t> Utf16(const std::string& s) {
-    std::vector<uint8_t> out;
-    for (char16_t c : qv::reg::ToUtf16(s)) {
-        out.push_back(static_cast<uint8_t>(c & 0xff));
-        out.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    out.insert(out.end(), {0, 0});
-    return out;
-}
+using qvtest::RunKeysText;
+using qvtest::SetRawValue;
+using qvtest::Utf16Bytes;
 
 class QuickBootPagesTest : public guitest::MainWindowTest {
 protected:
@@ -50,32 +41,16 @@ protected:
         qv::SetMessageBoxHandler(m_previousBox);
     }
 
-    static void SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type,
-                       const std::vector<uint8_t>& data) {
-        HKEY k = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), 0);
-        ASSERT_EQ(qv::RegSetValueRaw(k, name, type, data), 0) << name;
-        RegCloseKey(k);
-    }
     static void AddRun(HKEY root, const std::string& name, const std::string& command, DWORD type = REG_SZ) {
-        SetRaw(root, kRun, name, type, Utf16(command));
+        SetRawValue(root, kRun, name, type, Utf16Bytes(command));
     }
     // A record as the system configuration utility writes it: the four texts only.
     static void AddUtilityRecord(const std::string& item, const std::string& command, const std::string& hkey) {
         const std::string key = kStore + "\\" + item;
-        SetRaw(HKEY_LOCAL_MACHINE, key, "item", REG_SZ, Utf16(item));
-        SetRaw(HKEY_LOCAL_MACHINE, key, "command", REG_SZ, Utf16(command));
-        SetRaw(HKEY_LOCAL_MACHINE, key, "hkey", REG_SZ, Utf16(hkey));
-        SetRaw(HKEY_LOCAL_MACHINE, key, "key", REG_SZ, Utf16(kRun));
-    }
-    static std::string Export(const std::string& key) {
-        std::u16string text;
-        std::string error;
-        if (!qv::RegeditExportText(qv::ActivePrefix()->Registry(), key, text, error)) return "missing";
-        return qv::reg::ToUtf8(text);
-    }
-    static std::string RunKeys() {
-        return Export("HKEY_CURRENT_USER\\" + kRun) + Export("HKEY_LOCAL_MACHINE\\" + kRun);
+        SetRawValue(HKEY_LOCAL_MACHINE, key, "item", REG_SZ, Utf16Bytes(item));
+        SetRawValue(HKEY_LOCAL_MACHINE, key, "command", REG_SZ, Utf16Bytes(command));
+        SetRawValue(HKEY_LOCAL_MACHINE, key, "hkey", REG_SZ, Utf16Bytes(hkey));
+        SetRawValue(HKEY_LOCAL_MACHINE, key, "key", REG_SZ, Utf16Bytes(kRun));
     }
     static bool RunValueExists(HKEY root, const std::string& name) {
         std::string text;
@@ -175,13 +150,13 @@ TEST_F(QuickBootPagesTest, ThreeUncheckedShowTwelveSecondsOnceThenNoGain) {
 TEST_F(QuickBootPagesTest, ApplyingWithEveryBoxCheckedClaimsNoGain) {
     AddRun(HKEY_CURRENT_USER, "One", "C:\\one.exe");
     AddRun(HKEY_CURRENT_USER, "Two", "C:\\two.exe");
-    const std::string before = RunKeys();
+    const std::string before = RunKeysText();
 
     CTopicTitleDlgOptimize& page = OpenQuickBootPage();
     Apply(page);
     EXPECT_EQ(ResultPage().LastResult().seconds, 0);
     EXPECT_EQ(ResultPage().ResultLabel().GetText(), LoadStringText(920));
-    EXPECT_EQ(RunKeys(), before);
+    EXPECT_EQ(RunKeysText(), before);
 }
 
 TEST_F(QuickBootPagesTest, AStoredFigureOpensTheResultPageAtStartAndIsShownOnce) {
@@ -223,7 +198,7 @@ TEST_F(QuickBootPagesTest, SwitchingEverythingOffAndOnGivesTheRunKeysBackByteFor
     AddRun(HKEY_CURRENT_USER, "Expand", "%ProgramFiles%\\Ex\\ex.exe", REG_EXPAND_SZ);
     AddRun(HKEY_CURRENT_USER, "Tools\\Updater", "C:\\upd.exe");
     AddRun(HKEY_CURRENT_USER, std::string(300, 'L'), "C:\\long.exe");
-    SetRaw(HKEY_CURRENT_USER, kRun, "Number", REG_DWORD, {1, 2, 3, 4});
+    SetRawValue(HKEY_CURRENT_USER, kRun, "Number", REG_DWORD, {1, 2, 3, 4});
     AddRun(HKEY_LOCAL_MACHINE, "Plain", "C:\\Machine\\plain.exe");
     AddRun(HKEY_LOCAL_MACHINE, "Agent", "%SystemRoot%\\agent.exe", REG_EXPAND_SZ);
     AddUtilityRecord("Legacy", "C:\\legacy.exe -min", "HKLM");
@@ -234,7 +209,7 @@ TEST_F(QuickBootPagesTest, SwitchingEverythingOffAndOnGivesTheRunKeysBackByteFor
     // The utility's item runs again, as a plain string value.
     EXPECT_TRUE(RunValueExists(HKEY_LOCAL_MACHINE, "Legacy"));
     EXPECT_FALSE(Recorded("Legacy"));
-    const std::string running = RunKeys();
+    const std::string running = RunKeysText();
 
     m_dlg->RunCommand(cmd::kQuickBoot);
     const int rows = page.List().GetItemCount();
@@ -255,13 +230,13 @@ TEST_F(QuickBootPagesTest, SwitchingEverythingOffAndOnGivesTheRunKeysBackByteFor
     EXPECT_EQ(page.List().GetItemCount(), rows);
     SetAllBoxes(page, true);
     Apply(page);
-    EXPECT_EQ(RunKeys(), running);
+    EXPECT_EQ(RunKeysText(), running);
     EXPECT_TRUE(m_shown.empty());
 }
 
 TEST_F(QuickBootPagesTest, ARefusedChangeIsNamedAndNothingIsLost) {
     AddRun(HKEY_CURRENT_USER, "One", "C:\\one.exe");
-    const std::string before = RunKeys();
+    const std::string before = RunKeysText();
     CTopicTitleDlgOptimize& page = OpenQuickBootPage();
     SetBox(page, "One", false);
     // The registry refuses every change while the apply runs.
@@ -272,7 +247,7 @@ TEST_F(QuickBootPagesTest, ARefusedChangeIsNamedAndNothingIsLost) {
     EXPECT_NE(m_shown[0].find(LoadStringText(921)), std::string::npos);
     EXPECT_NE(m_shown[0].find("One (HKCU"), std::string::npos);
     EXPECT_EQ(ResultPage().LastResult().seconds, 0);
-    EXPECT_EQ(RunKeys(), before);
+    EXPECT_EQ(RunKeysText(), before);
 }
 
 }  // namespace
