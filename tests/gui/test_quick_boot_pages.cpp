@@ -1,6 +1,7 @@
 // The Quick Boot page and the Boot Up Results page in the main window: the list as the
 // registry holds it, applying the boxes, the seconds figure read once, an item listed twice,
 // and a switch-off and switch-on through the page that gives the Run keys back byte for byte.
+#include <shellapi.h>
 #include <windows.h>
 
 #include <string>
@@ -15,6 +16,7 @@
 #include "quickboot/boot_up_result_page.h"
 #include "quickboot/quick_boot_page.h"
 #include "shell/command_ids.h"
+#include "shell/vendor_addresses.h"
 #include "shell/quorvane_main_dlg.h"
 #include "vendor/core/system32.h"
 
@@ -166,6 +168,16 @@ TEST_F(QuickBootPagesTest, AStoredFigureOpensTheResultPageAtStartAndIsShownOnce)
     EXPECT_EQ(ResultPage().ResultLabel().GetText(), "Your PC has been optimized to boot up\n8 seconds faster.");
     std::string flag;
     EXPECT_FALSE(ReadSetting(settings::kBFlag, flag));
+
+    // "Start" opens the offer page in the browser.
+    std::vector<std::string> opened;
+    qv::ShellOpenHandler previous = qv::SetShellOpenHandler([&opened](const qv::ShellOpenRequest& request) {
+        opened.push_back(request.target);
+        return true;
+    });
+    ResultPage().StartButton().Click();
+    qv::SetShellOpenHandler(previous);
+    EXPECT_EQ(opened, std::vector<std::string>{kVendorOfferPage});
 }
 
 TEST_F(QuickBootPagesTest, AnItemBothRunningAndSwitchedOffIsListedTwiceAndTheLowerRowWins) {
