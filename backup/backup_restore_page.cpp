@@ -11,15 +11,6 @@
 
 namespace {
 
-constexpr COLORREF kTextColour = 0x00494949;
-
-void MakeLabel(CLabel& label, wxWindow* parent, unsigned id, const wxRect& rect, bool wrap) {
-    label.Create(parent, id, rect);
-    label.SetTextColor(kTextColour);
-    label.SetTransparent(1);
-    label.SetWordWrap(wrap ? 1 : 0);
-}
-
 // The descriptions break their lines for a wider page than this one: the label wraps them
 // at its own width instead.
 std::string OneParagraph(std::string_view text) {
@@ -61,12 +52,12 @@ bool CTopicTitleBackupNRestore::OnInitDialog() {
     // and selects its mode when clicked.
     m_pBackupRadio = new wxRadioButton(this, kBackupRadioId, "", wxPoint(16, 140), wxDefaultSize, wxRB_GROUP);
     m_pRestoreRadio = new wxRadioButton(this, kRestoreRadioId, "", wxPoint(16, 170));
-    MakeLabel(m_lblPrompt, this, kPromptId, wxRect(16, 115, 475, 18), false);
-    MakeLabel(m_lblBackup, this, kBackupLabelId, wxRect(40, 142, 250, 18), false);
-    MakeLabel(m_lblRestore, this, kRestoreLabelId, wxRect(40, 172, 250, 18), false);
+    CreatePageLabel(m_lblPrompt, this, kPromptId, wxRect(16, 115, 475, 18), false);
+    CreatePageLabel(m_lblBackup, this, kBackupLabelId, wxRect(40, 142, 250, 18), false);
+    CreatePageLabel(m_lblRestore, this, kRestoreLabelId, wxRect(40, 172, 250, 18), false);
     // The description takes up to three lines; the last-backup label two, for a failure.
-    MakeLabel(m_lblDescription, this, kDescriptionId, wxRect(16, 200, 475, 54), true);
-    MakeLabel(m_lblLastBackup, this, kLastBackupId, wxRect(16, 258, 475, 34), true);
+    CreatePageLabel(m_lblDescription, this, kDescriptionId, wxRect(16, 200, 475, 54), true);
+    CreatePageLabel(m_lblLastBackup, this, kLastBackupId, wxRect(16, 258, 475, 34), true);
     for (CLabel* label : {&m_lblBackup, &m_lblRestore}) {
         label->SetCursor(wxCursor(wxCURSOR_HAND));
         label->Bind(wxEVT_LEFT_UP, [this, label](wxMouseEvent& event) {
@@ -105,7 +96,6 @@ void CTopicTitleBackupNRestore::InitBackupPage() {
     m_lblBackup.SetText(std::string(StringText(147)));
     m_lblRestore.SetText(std::string(StringText(146)));
     m_lblPrompt.SetText(std::string(StringText(148)));
-    m_lblPrompt.SetTextColor(RGB(73, 73, 73));
 
     FillList(CBackupStore().ListBackups());
 }

@@ -8,10 +8,7 @@ bool CTopicDlgHelpNSupport::OnInitDialog() {
     LoadBitmapA(kPageSkin, kSkinKey, 0);
     m_title.Create(this, 1009);
     SetupTitleBanner(m_title, 168, std::string(StringText(118)), std::string(StringText(119)));
-    m_lblDescription.Create(this, 1074, wxRect(16, 95, 450, 400), std::string(StringText(205)));
-    m_lblDescription.SetTextColor(0x00494949);
-    m_lblDescription.SetTransparent(1);
-    m_lblDescription.SetWordWrap(1);
+    CreatePageLabel(m_lblDescription, this, 1074, wxRect(16, 95, 450, 400), true, std::string(StringText(205)));
     PlaceTitleBanner(m_title);
     m_lblDescription.SetSize(16, 95, 450, 400);
     m_lblDescription.Show();

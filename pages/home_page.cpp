@@ -37,7 +37,7 @@ private:
 namespace {
 
 // Text colours: the page's grey for plain lines, blue for the links.
-constexpr COLORREF kLineColour = 0x00494949;
+constexpr COLORREF kLineColour = CTopicDlg::kTextColour;
 constexpr COLORREF kLinkColour = RGB(0x1F, 0x5F, 0xD6);
 
 void MakeLabel(CLabel& label, wxWindow* parent, unsigned id, const wxRect& rect, bool link) {

@@ -4,12 +4,6 @@
 
 #include "app/string_table.h"
 
-namespace {
-
-constexpr COLORREF kTextColour = 0x00494949;
-
-}  // namespace
-
 CTopicDlgOptions::CTopicDlgOptions(wxWindow* parent)
     : CTopicDlg(kTemplate, parent), m_model(CRunAtStart(RunAtStartTarget::ForThisProgram())) {}
 
@@ -41,11 +35,8 @@ bool CTopicDlgOptions::OnInitDialog() {
         row.box = new wxCheckBox(this, row.boxId, "", wxPoint(16, row.y));
         const wxSize box = row.box->GetSize();
         const int x = std::max(33, 16 + box.GetWidth() + 2);
-        row.label.Create(this, static_cast<unsigned>(row.labelId),
-                         wxRect(x, row.y + (box.GetHeight() - 15) / 2, row.width, 15), LoadStringText(row.text));
-        row.label.SetTextColor(kTextColour);
-        row.label.SetTransparent(1);
-        row.label.SetWordWrap(0);
+        CreatePageLabel(row.label, this, row.labelId, wxRect(x, row.y + (box.GetHeight() - 15) / 2, row.width, 15),
+                        false, LoadStringText(row.text));
         row.label.SetLink(true);
         row.label.SetCursor(wxCursor(wxCURSOR_HAND));
         row.box->Show();

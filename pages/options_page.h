@@ -44,7 +44,6 @@ public:
     CLabel& CheckUpdateLabel() { return m_lblCheckUpdate; }
     CLabel& RestorePointLabel() { return m_lblRestorePoint; }
     CBMPButton& SaveButton() { return m_btnSave; }
-    COptionsModel& Model() { return m_model; }
 
 protected:
     bool OnInitDialog() override;

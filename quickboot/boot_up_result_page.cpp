@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr COLORREF kTextColour = 0x00494949;
 // "Tahoma", size 10: 10 points are 13 pixels on the 96-dpi screen the layout is made for.
 constexpr int kTextPixels = 13;
 
@@ -26,15 +25,10 @@ bool CTopicDlgOptimizeResult::OnInitDialog() {
     m_btnStart.SetToolTipText(&tip, 1);
 
     // The text starts below the banner's rule, which a banner image pushes down to y 83.
-    m_lblResult.Create(this, kResultLabelId, wxRect(18, 100, 473, 55));
+    CreatePageLabel(m_lblResult, this, kResultLabelId, wxRect(18, 100, 473, 55), true);
     m_pPicture = new wxStaticBitmap(this, kPictureId, LoadKeyedBitmap(256, kSkinKey), wxPoint(18, 160));
-    m_lblOffer.Create(this, kOfferLabelId, wxRect(18, 240, 473, 36));
-    for (CLabel* label : {&m_lblResult, &m_lblOffer}) {
-        label->SetFont("Tahoma", kTextPixels, 0, 0);
-        label->SetTextColor(kTextColour);
-        label->SetTransparent(1);
-        label->SetWordWrap(1);
-    }
+    CreatePageLabel(m_lblOffer, this, kOfferLabelId, wxRect(18, 240, 473, 36), true);
+    for (CLabel* label : {&m_lblResult, &m_lblOffer}) label->SetFont("Tahoma", kTextPixels, 0, 0);
 
     PlaceTitleBanner(m_title);
     m_btnStart.Move(246, 280);

@@ -8,12 +8,6 @@
 #include "shell/quorvane_main_dlg.h"
 #include "vendor/ui/skin_bitmap.h"
 
-namespace {
-
-constexpr COLORREF kTextColour = 0x00494949;
-
-}  // namespace
-
 CTopicTitleDlgOptimize::CTopicTitleDlgOptimize(wxWindow* parent) : CTopicDlg(kTemplate, parent) {}
 
 bool CTopicTitleDlgOptimize::OnInitDialog() {
@@ -29,15 +23,10 @@ bool CTopicTitleDlgOptimize::OnInitDialog() {
     m_btnRefresh.SetToolTipText(&refreshTip, 1);
 
     m_list.Create(this, kListId, wxRect(16, 95, 473, 150));
-    m_lblResult.Create(this, kResultLabelId, wxRect(50, 259, 350, 18));
+    CreatePageLabel(m_lblResult, this, kResultLabelId, wxRect(50, 259, 350, 18), false);
     // The tip ends inside the page (it is 503 pixels wide).
-    m_lblTip.Create(this, kTipId, wxRect(50, 259, 439, 15), std::string(StringText(209)));
+    CreatePageLabel(m_lblTip, this, kTipId, wxRect(50, 259, 439, 15), false, std::string(StringText(209)));
     m_pPicture = new wxStaticBitmap(this, kPictureId, LoadKeyedBitmap(201, kSkinKey), wxPoint(12, 253));
-    for (CLabel* label : {&m_lblResult, &m_lblTip}) {
-        label->SetTextColor(kTextColour);
-        label->SetTransparent(1);
-        label->SetWordWrap(0);
-    }
 
     PlaceTitleBanner(m_title);
     m_list.SetSize(16, 95, 473, 150);
@@ -76,12 +65,6 @@ bool CTopicTitleDlgOptimize::OnCommand(int id) {
     }
 }
 
-void CTopicTitleDlgOptimize::AddStartupRow(const std::string& item, const std::string& path, const std::string& root,
-                                           const std::string& registryKey, const std::string& key) {
-    m_manager.AddStartupRow(item, path, root, registryKey, key);
-    m_list.InsertRow(0, item, path, root, registryKey, key);
-}
-
 void CTopicTitleDlgOptimize::RefreshStartupList() {
     m_list.DeleteAllRows();
     m_manager.RefreshStartupList();
@@ -99,11 +82,6 @@ void CTopicTitleDlgOptimize::RefreshStartupList() {
 void CTopicTitleDlgOptimize::TakeCheckStates() {
     const size_t count = std::min(m_manager.Rows().size(), static_cast<size_t>(m_list.GetItemCount()));
     for (size_t i = 0; i < count; ++i) m_manager.SetChecked(i, m_list.IsChecked(static_cast<int>(i)));
-}
-
-int CTopicTitleDlgOptimize::ApplyStartupList() {
-    TakeCheckStates();
-    return m_manager.ApplyStartupList();
 }
 
 void CTopicTitleDlgOptimize::ApplyAndRecord(int64_t now) {

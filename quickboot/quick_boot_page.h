@@ -3,9 +3,9 @@
 // (unchecked), and applies the user's choice: every unchecked program is switched off,
 // every checked one on. The result page then tells how much faster Windows starts.
 //
-// The list and the switching are CStartupItemManager's; the page shows its rows in a
-// check-list and hands the check boxes back to it when the user applies. The list is read
-// again from the registry every time the page comes into view.
+// The list and the switching are CStartupItemManager's (the startup readers fill it); the
+// page shows its rows in a check-list and hands the check boxes back to it when the user
+// applies. The list is read again from the registry every time the page comes into view.
 #pragma once
 
 #include <wx/statbmp.h>
@@ -16,13 +16,12 @@
 
 #include "quickboot/startup_item_manager.h"
 #include "results/check_list_ctrl.h"
-#include "scan/startup_item_readers.h"
 #include "shell/topic_dlg.h"
 #include "vendor/ui/bmp_button.h"
 #include "vendor/ui/label.h"
 #include "vendor/ui/topic_title.h"
 
-class CTopicTitleDlgOptimize : public CTopicDlg, public IStartupRowSink {
+class CTopicTitleDlgOptimize : public CTopicDlg {
 public:
     static constexpr unsigned kTemplate = 146;
     static constexpr int kBannerId = 1008;
@@ -35,14 +34,9 @@ public:
 
     explicit CTopicTitleDlgOptimize(wxWindow* parent);
 
-    // A row at the top of the list, unchecked (the readers call it once per item).
-    void AddStartupRow(const std::string& item, const std::string& path, const std::string& root,
-                       const std::string& registryKey, const std::string& key) override;
     // Reads the list again from the registry: the running programs checked above the
     // switched-off ones.
     void RefreshStartupList();
-    // Switches every listed program to match its box; 1 when the whole list was applied.
-    int ApplyStartupList();
     // The apply button: applies, records the time and the count, and shows the result page.
     // Programs that could not be switched are named in a message.
     void ApplyAndRecord(int64_t now = static_cast<int64_t>(std::time(nullptr)));
@@ -51,7 +45,6 @@ public:
 
     // ---- for tests and the screenshots
     CCheckListCtrl& List() { return m_list; }
-    CStartupItemManager& Manager() { return m_manager; }
     CBMPButton& ApplyButton() { return m_btnApply; }
     CLabel& TipLabel() { return m_lblTip; }
 

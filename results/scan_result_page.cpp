@@ -49,10 +49,7 @@ bool CTopicDlgScanResult::OnInitDialog() {
     // The toolkit's check box cannot be drawn smaller than its indicator: it keeps its own
     // size at the box's place, and the caption follows it.
     m_pSelectAll = new wxCheckBox(this, 1046, "", wxPoint(16, 257));
-    m_lblCaption.Create(this, 1047, wxRect(32, 257, 473, 18));
-    m_lblCaption.SetTextColor(0x00494949);
-    m_lblCaption.SetTransparent(1);
-    m_lblCaption.SetWordWrap(0);
+    CreatePageLabel(m_lblCaption, this, 1047, wxRect(32, 257, 473, 18), false);
 
     PlaceTitleBanner(m_title);
     m_list.SetSize(16, 73, 473, 180);

@@ -58,11 +58,10 @@ bool CTopicDlgOptimizeRegistry::OnInitDialog() {
     m_pBar = new wxGauge(this, 1010, 100, wxPoint(16, 155), wxSize(473, 20), wxGA_HORIZONTAL | wxGA_SMOOTH);
     m_lblPercent.Create(this, 1011, wxRect(230, 176, 50, 15));
     m_lblPercent.SetFont("Tahoma", 13, 1, 0);
-    m_lblPercent.SetTextColor(0x00494949);
+    m_lblPercent.SetTextColor(kTextColour);
     m_pStatus = new wxTextCtrl(this, 1012, "", wxPoint(16, 192), wxSize(473, 20),
                                wxTE_READONLY | wxBORDER_NONE);
-    m_lblNote.Create(this, 1048, wxRect(50, 226, 500, 15), std::string(StringText(158)));
-    m_lblNote.SetTextColor(0x494949);
+    CreatePageLabel(m_lblNote, this, 1048, wxRect(50, 226, 500, 15), false, std::string(StringText(158)));
     m_pPicture = new wxStaticBitmap(this, 1049, LoadKeyedBitmap(201, kSkinKey), wxPoint(12, 217));
 
     PlaceTitleBanner(m_title);
@@ -75,8 +74,6 @@ bool CTopicDlgOptimizeRegistry::OnInitDialog() {
     m_pPicture->Move(12, 217);
     for (wxWindow* w : std::initializer_list<wxWindow*>{m_pBar, &m_lblPercent, m_pStatus, &m_lblNote, m_pPicture}) w->Show();
     m_lblPercent.SetTransparent(1);
-    m_lblNote.SetTransparent(1);
-    m_lblNote.SetWordWrap(0);
 
     Bind(wxEVT_TIMER, &CTopicDlgOptimizeRegistry::OnTimer, this, kTimerId);
     return true;

@@ -9,7 +9,7 @@ void CTopicDlg::SetupTitleBanner(CTopicTitle& banner, unsigned pngId, const std:
                                  const std::string& description) {
     banner.SetImage(pngId, "PNG", CTopicTitle::kImagePng)
         .SetTextInfo(title, description)
-        .SetTextColor(0x00494949, 0)
+        .SetTextColor(kTextColour, 0)
         .SetTitleFont("Verdana", 26, 1, 0)
         .SetDescFont("Tahoma", 13, 0, 0)
         .SetGridientParam(0x0000FF, 0x00FF00, 0xFF0000, 1)
@@ -19,6 +19,14 @@ void CTopicDlg::SetupTitleBanner(CTopicTitle& banner, unsigned pngId, const std:
 void CTopicDlg::PlaceTitleBanner(wxWindow& banner) {
     banner.SetSize(10, 6, 480, 350);
     banner.Show();
+}
+
+void CTopicDlg::CreatePageLabel(CLabel& label, wxWindow* parent, int id, const wxRect& rect, bool wrap,
+                                const std::string& text) {
+    label.Create(parent, static_cast<unsigned>(id), rect, text);
+    label.SetTextColor(kTextColour);
+    label.SetTransparent(1);
+    label.SetWordWrap(wrap ? 1 : 0);
 }
 
 bool IsDialogEndKey(int keyCode) {

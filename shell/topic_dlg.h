@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "vendor/ui/label.h"
 #include "vendor/ui/skinable_dialog.h"
 #include "vendor/ui/topic_title.h"
 
@@ -16,6 +17,8 @@ public:
     static constexpr unsigned kPageSkin = 147;
     static constexpr unsigned kExitPopSkin = 243;
     static constexpr COLORREF kSkinKey = 0x00FF00;
+    // The colour of a page's text.
+    static constexpr COLORREF kTextColour = 0x00494949;
 
     CTopicDlg(unsigned templateId, wxWindow* parent);
 
@@ -25,6 +28,10 @@ public:
                                  const std::string& description);
     // Moves the banner to (10, 6), 480 x 350, and shows it.
     static void PlaceTitleBanner(wxWindow& banner);
+    // Makes `label` (`text` in the page's text colour, drawn over the skin, wrapped at its
+    // width when `wrap`).
+    static void CreatePageLabel(CLabel& label, wxWindow* parent, int id, const wxRect& rect, bool wrap,
+                                const std::string& text = "");
 
     CQuorvaneDlg* MainDlg() const { return m_pMainDlg; }
 

@@ -7,12 +7,12 @@
 #include "app/settings.h"
 #include "backup/backup_store.h"
 #include "backup/regedit_export.h"
+#include "message_box_recorder.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
 #include "platform/prefix/restore_points.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry_store.h"
-#include "platform/win32/message_box.h"
 #include "temp_dir.h"
 #include "vendor/core/system32.h"
 
@@ -27,13 +27,8 @@ protected:
         root = UnpackFreshPrefix(tmp.path());
         ASSERT_FALSE(root.empty());
         Open();
-        previous = qv::SetMessageBoxHandler([this](const std::string& text, const std::string&, unsigned) {
-            shown.push_back(text);
-            return IDYES;
-        });
     }
     void TearDown() override {
-        qv::SetMessageBoxHandler(previous);
         qv::SetActivePrefix(nullptr);
     }
     void Open() {
@@ -50,8 +45,8 @@ protected:
     TempDir tmp;
     fs::path root;
     std::shared_ptr<qv::Prefix> prefix;
-    std::vector<std::string> shown;
-    qv::MessageBoxHandler previous;
+    MessageBoxRecorder boxes{IDYES};
+    std::vector<std::string>& shown = boxes.shown;
     CBackupStore store;
 };
 

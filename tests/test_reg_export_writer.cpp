@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #include "backup/reg_export_writer.h"
+#include "message_box_recorder.h"
 #include "platform/prefix/prefix.h"
-#include "platform/win32/message_box.h"
 #include "temp_dir.h"
 #include "vendor/core/system32.h"
 
@@ -21,13 +21,8 @@ protected:
         CopyRegistryFiles(Fixtures() / "fresh", tmp.path());
         qv::SetActivePrefix(std::make_shared<qv::Prefix>(tmp.path()));
         file = (tmp.path() / "out.reg").string();
-        previous = qv::SetMessageBoxHandler([this](const std::string& text, const std::string&, unsigned) {
-            messages.push_back(text);
-            return IDOK;
-        });
     }
     void TearDown() override {
-        qv::SetMessageBoxHandler(previous);
         qv::SetActivePrefix(nullptr);
     }
     void Set(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
@@ -54,8 +49,8 @@ protected:
 
     TempDir tmp;
     std::string file;
-    std::vector<std::string> messages;
-    qv::MessageBoxHandler previous;
+    MessageBoxRecorder boxes;
+    std::vector<std::string>& messages = boxes.shown;
 };
 
 }  // namespace

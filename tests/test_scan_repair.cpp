@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "app/derived_paths.h"
+#include "message_box_recorder.h"
 #include "platform/prefix/drive_map.h"
-#include "platform/win32/message_box.h"
 #include "results/scan_repair.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
@@ -22,10 +22,6 @@ protected:
     void SetUp() override {
         SmallPrefixTest::SetUp();
         RefreshDerivedPaths();
-        previous = qv::SetMessageBoxHandler([this](const std::string& text, const std::string&, unsigned type) {
-            shown.push_back(text);
-            return (type & 0xf) == MB_YESNO ? answer : IDOK;
-        });
         for (int i = 0; i < 10; ++i) {
             CSystem32::SetRegistryValue(kDlls, "C:\\dll" + std::to_string(i) + ".dll", i, HKEY_LOCAL_MACHINE);
             rows.push_back({{"Shared DLLs", "C:\\dll" + std::to_string(i) + ".dll", kDlls, "HKEY_LOCAL_MACHINE", "VAL"},
@@ -33,7 +29,6 @@ protected:
         }
     }
     void TearDown() override {
-        qv::SetMessageBoxHandler(previous);
         SmallPrefixTest::TearDown();
     }
     bool Has(int i) {
@@ -43,9 +38,9 @@ protected:
     fs::path BackupFile(const CScanRepair& r) { return *qv::WindowsToUnixPath(*qv::ActivePrefix(), r.BackupPath()); }
 
     std::vector<RepairRow> rows;
-    std::vector<std::string> shown;
-    int answer = IDYES;
-    qv::MessageBoxHandler previous;
+    MessageBoxRecorder boxes{IDYES};
+    std::vector<std::string>& shown = boxes.shown;
+    int& answer = boxes.answer;
     CBackupStore store;
 };
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/registry/reg_text.h"
+
 namespace {
 
 bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -18,21 +20,7 @@ bool IsDelimiter(char c) { return c != '\0' && (IsWhiteSpace(c) || std::strchr("
 std::string EncodeUtf8(uint32_t code) {
     std::string bytes;
     if (code == 0 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return bytes;
-    if (code < 0x80) {
-        bytes += static_cast<char>(code);
-    } else if (code < 0x800) {
-        bytes += static_cast<char>(0xC0 | (code >> 6));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        bytes += static_cast<char>(0xE0 | (code >> 12));
-        bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        bytes += static_cast<char>(0xF0 | (code >> 18));
-        bytes += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    qv::reg::AppendUtf8(bytes, code);
     return bytes;
 }
 

@@ -5,8 +5,6 @@
 
 namespace qv::reg {
 
-namespace {
-
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -24,8 +22,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-}  // namespace
 
 std::string ToUtf8(std::u16string_view s) {
     std::string out;

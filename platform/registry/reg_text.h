@@ -7,6 +7,9 @@
 
 namespace qv::reg {
 
+// Appends the UTF-8 bytes of the code point `cp` (at most U+10FFFF; not checked further).
+void AppendUtf8(std::string& out, char32_t cp);
+
 // UTF-16 -> UTF-8. Unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view s);
 

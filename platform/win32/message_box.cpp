@@ -1,32 +1,22 @@
 #include "platform/win32/message_box.h"
 
 #include <cstdio>
-#include <mutex>
-
 #include <windows.h>
+
+#include "platform/win32/replaceable_handler.h"
 
 namespace qv {
 namespace {
 
-struct HandlerSlot {
-    std::mutex mutex;
-    MessageBoxHandler handler;
-};
-
-HandlerSlot& Slot() {
-    static HandlerSlot slot;
+ReplaceableHandler<MessageBoxHandler>& Slot() {
+    static ReplaceableHandler<MessageBoxHandler> slot(DefaultMessageBoxHandler);
     return slot;
 }
 
 }  // namespace
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-    HandlerSlot& slot = Slot();
-    std::lock_guard lock(slot.mutex);
-    MessageBoxHandler previous = std::move(slot.handler);
-    slot.handler = std::move(handler);
-    if (!previous) previous = DefaultMessageBoxHandler;
-    return previous;
+    return Slot().Replace(std::move(handler));
 }
 
 int DefaultMessageBoxHandler(const std::string& text, const std::string& caption, unsigned type) {
@@ -42,13 +32,7 @@ int DefaultMessageBoxHandler(const std::string& text, const std::string& caption
 }  // namespace qv
 
 int MessageBoxA(HWND /*hWnd*/, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-    qv::MessageBoxHandler handler;
-    {
-        qv::HandlerSlot& slot = qv::Slot();
-        std::lock_guard lock(slot.mutex);
-        handler = slot.handler;
-    }
-    if (!handler) handler = qv::DefaultMessageBoxHandler;
+    qv::MessageBoxHandler handler = qv::Slot().Current();
     // Windows titles a box without caption "Error".
     return handler(lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType);
 }

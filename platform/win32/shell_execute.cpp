@@ -19,19 +19,15 @@
 
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
+#include "platform/win32/replaceable_handler.h"
 
 extern char** environ;
 
 namespace qv {
 namespace {
 
-struct HandlerSlot {
-    std::mutex mutex;
-    ShellOpenHandler handler;
-};
-
-HandlerSlot& Slot() {
-    static HandlerSlot slot;
+ReplaceableHandler<ShellOpenHandler>& Slot() {
+    static ReplaceableHandler<ShellOpenHandler> slot(OpenWithDesktopOpener);
     return slot;
 }
 
@@ -73,12 +69,7 @@ HINSTANCE Result(int code) { return reinterpret_cast<HINSTANCE>(static_cast<intp
 }  // namespace
 
 ShellOpenHandler SetShellOpenHandler(ShellOpenHandler handler) {
-    HandlerSlot& slot = Slot();
-    std::lock_guard lock(slot.mutex);
-    ShellOpenHandler previous = std::move(slot.handler);
-    slot.handler = std::move(handler);
-    if (!previous) previous = OpenWithDesktopOpener;
-    return previous;
+    return Slot().Replace(std::move(handler));
 }
 
 bool IsWebAddress(const std::string& address) {
@@ -164,13 +155,7 @@ HINSTANCE ShellExecuteA(HWND /*hwnd*/, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR
         request.target = error ? path->string() : real.string();
     }
 
-    qv::ShellOpenHandler handler;
-    {
-        qv::HandlerSlot& slot = qv::Slot();
-        std::lock_guard lock(slot.mutex);
-        handler = slot.handler;
-    }
-    if (!handler) handler = qv::OpenWithDesktopOpener;
+    qv::ShellOpenHandler handler = qv::Slot().Current();
     // Windows reports success as a value above 32.
     return handler(request) ? qv::Result(42) : qv::Result(SE_ERR_OOM);
 }

@@ -299,38 +299,26 @@ def catalogue():
     for kind, ids in (("minimize", (154, 153, 158)), ("close", (157, 156, 155))):
         for rid, state in zip(ids, ("normal", "hover", "pressed")):
             items.append((rid, f"window_{kind}_{state}", window_face(kind, state)))
-    # exit pop-up buttons: normal, hover, pressed
-    for rid, state in zip((244, 249, 248), ("normal", "hover", "pressed")):
-        items.append((rid, f"exit_yes_{state}", pill_face(160, 42, "Yes, Please!", "primary", state)))
-    for rid, state in zip((247, 246, 245), ("normal", "hover", "pressed")):
-        items.append((rid, f"exit_no_{state}", pill_face(160, 42, "No, Thanks", "quiet", state)))
-    # the home page's scan button and the options page's save button
-    for rid, state in zip((149, 151, 150), ("normal", "hover", "pressed")):
-        items.append((rid, f"home_scan_{state}", pill_face(190, 44, "Scan Now", "primary", state)))
-    for rid, state in zip((230, 229, 228), ("normal", "hover", "pressed")):
-        items.append((rid, f"options_save_{state}", pill_face(150, 40, "Save Changes", "primary", state)))
-    # the panel under the home page's status lines
+    # push buttons: name, ids of the normal, hover and pressed faces (the pressed face is also
+    # the disabled one, e.g. while a backup runs), size, label, style
+    pills = [("exit_yes", (244, 249, 248), 160, 42, "Yes, Please!", "primary"),
+             ("exit_no", (247, 246, 245), 160, 42, "No, Thanks", "quiet"),
+             ("home_scan", (149, 151, 150), 190, 44, "Scan Now", "primary"),
+             ("options_save", (230, 229, 228), 150, 40, "Save Changes", "primary"),
+             ("scan_stop", (171, 170, 169), 160, 40, "Stop Scanning", "quiet"),
+             ("results_fix", (174, 175, 176), 160, 40, "Fix Errors", "primary"),
+             ("backup_now", (212, 211, 210), 160, 40, "Backup Now", "primary"),
+             ("restore_now", (216, 213, 215), 160, 40, "Restore Now", "primary"),
+             ("boot_apply", (236, 238, 237), 170, 40, "Apply Changes", "primary"),
+             ("boot_refresh", (239, 241, 240), 120, 40, "Refresh", "quiet"),
+             ("boot_start", (257, 259, 258), 160, 40, "Start", "primary")]
+    for name, ids, width, height, label, style in pills:
+        for rid, state in zip(ids, ("normal", "hover", "pressed")):
+            items.append((rid, f"{name}_{state}", pill_face(width, height, label, style, state)))
+    # pictures: the panel under the home page's status lines, the sign beside the scan
+    # page's note, the Boot Up Results stopwatch
     items.append((152, "home_card", home_card()))
-    # the scan page's stop button and the results page's fix button: normal, hover, pressed
-    for rid, state in zip((171, 170, 169), ("normal", "hover", "pressed")):
-        items.append((rid, f"scan_stop_{state}", pill_face(160, 40, "Stop Scanning", "quiet", state)))
-    for rid, state in zip((174, 175, 176), ("normal", "hover", "pressed")):
-        items.append((rid, f"results_fix_{state}", pill_face(160, 40, "Fix Errors", "primary", state)))
-    # the backup page's two command buttons: normal, hover, pressed (the pressed face is also
-    # the disabled one, shown while a backup runs)
-    for rid, state in zip((212, 211, 210), ("normal", "hover", "pressed")):
-        items.append((rid, f"backup_now_{state}", pill_face(160, 40, "Backup Now", "primary", state)))
-    for rid, state in zip((216, 213, 215), ("normal", "hover", "pressed")):
-        items.append((rid, f"restore_now_{state}", pill_face(160, 40, "Restore Now", "primary", state)))
     items.append((201, "scan_note", note_picture()))
-    # the Quick Boot page's apply and refresh buttons, the result page's start button and
-    # its picture: normal, hover, pressed
-    for rid, state in zip((236, 238, 237), ("normal", "hover", "pressed")):
-        items.append((rid, f"boot_apply_{state}", pill_face(170, 40, "Apply Changes", "primary", state)))
-    for rid, state in zip((239, 241, 240), ("normal", "hover", "pressed")):
-        items.append((rid, f"boot_refresh_{state}", pill_face(120, 40, "Refresh", "quiet", state)))
-    for rid, state in zip((257, 259, 258), ("normal", "hover", "pressed")):
-        items.append((rid, f"boot_start_{state}", pill_face(160, 40, "Start", "primary", state)))
     items.append((256, "boot_picture", boot_picture()))
     # banner images
     for rid, kind in ((166, "home"), (165, "scan"), (180, "backup"), (251, "boot"),

@@ -18,9 +18,9 @@
 #include "backup/backup_restore_page.h"
 #include "backup/backup_store.h"
 #include "gui_test_support.h"
+#include "message_box_recorder.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
-#include "platform/win32/message_box.h"
 #include "shell/command_ids.h"
 #include "shell/quorvane_main_dlg.h"
 
@@ -34,14 +34,9 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         RefreshDerivedPaths();
-        m_previousBox = qv::SetMessageBoxHandler([this](const std::string& text, const std::string&, unsigned) {
-            m_shown.push_back(text);
-            return IDNO;
-        });
     }
     void TearDown() override {
         MainWindowTest::TearDown();
-        qv::SetMessageBoxHandler(m_previousBox);
     }
     static std::string Caption(int id) { return LoadStringText(id); }
 
@@ -75,8 +70,8 @@ protected:
         while (std::time(nullptr) % 60 > 60 - seconds) std::this_thread::sleep_for(200ms);
     }
 
-    qv::MessageBoxHandler m_previousBox;
-    std::vector<std::string> m_shown;
+    qvtest::MessageBoxRecorder m_boxes{IDNO};
+    std::vector<std::string>& m_shown = m_boxes.shown;
 };
 
 TEST_F(BackupPageTest, WithoutHistoryThePageOpensInBackupModeAndTheModesSwitch) {

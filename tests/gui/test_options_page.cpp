@@ -12,8 +12,8 @@
 #include "app/settings.h"
 #include "app/xdg_autostart_entry.h"
 #include "gui_test_support.h"
+#include "message_box_recorder.h"
 #include "pages/options_page.h"
-#include "platform/win32/message_box.h"
 #include "shell/command_ids.h"
 #include "shell/quorvane_main_dlg.h"
 #include "temp_dir.h"
@@ -25,18 +25,6 @@ namespace fs = std::filesystem;
 
 class OptionsPageTest : public guitest::MainWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        m_previousBox = qv::SetMessageBoxHandler([this](const std::string& text, const std::string&, unsigned) {
-            m_shown.push_back(text);
-            return IDOK;
-        });
-    }
-    void TearDown() override {
-        MainWindowTest::TearDown();
-        qv::SetMessageBoxHandler(m_previousBox);
-    }
-
     CTopicDlgOptions& OpenOptionsPage() {
         CQuorvaneDlg& dlg = OpenMainWindow();
         dlg.RunCommand(cmd::kOptions);
@@ -65,8 +53,8 @@ protected:
     }
     static std::string ExpectedRunValue() { return "\"" + GetModulePath() + "\" /startup"; }
 
-    qv::MessageBoxHandler m_previousBox;
-    std::vector<std::string> m_shown;
+    qvtest::MessageBoxRecorder m_boxes;
+    std::vector<std::string>& m_shown = m_boxes.shown;
 };
 
 TEST_F(OptionsPageTest, StartupTwoSwitchesRunningAtStartOnAndStaysUntilSaved) {

@@ -10,14 +10,14 @@
 #include "app/settings.h"
 #include "app/string_table.h"
 #include "gui_test_support.h"
-#include "run_key_values.h"
+#include "message_box_recorder.h"
 #include "platform/registry/atomic_file.h"
-#include "platform/win32/message_box.h"
 #include "quickboot/boot_up_result_page.h"
 #include "quickboot/quick_boot_page.h"
+#include "run_key_values.h"
 #include "shell/command_ids.h"
-#include "shell/vendor_addresses.h"
 #include "shell/quorvane_main_dlg.h"
+#include "shell/vendor_addresses.h"
 #include "vendor/core/system32.h"
 
 namespace {
@@ -31,18 +31,6 @@ using qvtest::Utf16Bytes;
 
 class QuickBootPagesTest : public guitest::MainWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        m_previousBox = qv::SetMessageBoxHandler([this](const std::string& text, const std::string&, unsigned) {
-            m_shown.push_back(text);
-            return IDOK;
-        });
-    }
-    void TearDown() override {
-        MainWindowTest::TearDown();
-        qv::SetMessageBoxHandler(m_previousBox);
-    }
-
     static void AddRun(HKEY root, const std::string& name, const std::string& command, DWORD type = REG_SZ) {
         SetRawValue(root, kRun, name, type, Utf16Bytes(command));
     }
@@ -96,8 +84,8 @@ protected:
         guitest::PumpUntil([this] { return ResultPage().IsShown(); });
     }
 
-    qv::MessageBoxHandler m_previousBox;
-    std::vector<std::string> m_shown;
+    qvtest::MessageBoxRecorder m_boxes;
+    std::vector<std::string>& m_shown = m_boxes.shown;
 };
 
 TEST_F(QuickBootPagesTest, ListsRunningProgramsCheckedAboveSwitchedOffOnes) {
