@@ -97,7 +97,7 @@ void CTopicTitleBackupNRestore::InitBackupPage() {
     m_lblRestore.SetText(std::string(StringText(146)));
     m_lblPrompt.SetText(std::string(StringText(148)));
 
-    FillList(CBackupStore().ListBackups());
+    FillList(CBackupStore().ListBackupFiles());
 }
 
 void CTopicTitleBackupNRestore::ShowBackupMode() {
@@ -118,17 +118,26 @@ void CTopicTitleBackupNRestore::ShowRestoreMode() {
     m_btnRestoreNow.Show();
     m_btnBackupNow.Hide();
     m_lblLastBackup.Hide();
-    FillList(CBackupStore().ListBackups());
+    FillList(CBackupStore().ListBackupFiles());
 }
 
-void CTopicTitleBackupNRestore::FillList(const std::vector<std::string>& listingTexts) {
-    // In the folder's order, not sorted. The entry chosen before stays chosen while the list
-    // still has it; otherwise the first entry is, so that "Restore Now" has a backup to take.
-    const wxString chosen = m_pList->GetStringSelection();
+void CTopicTitleBackupNRestore::FillList(const std::vector<std::pair<std::string, std::string>>& backups) {
+    // In the folder's order, not sorted. Each row stays bound to its file, so two backups of
+    // the same minute (same listing text) are two rows that restore two files. The file
+    // chosen before stays chosen while the list still has it; otherwise the first entry is,
+    // so that "Restore Now" has a backup to take.
+    const int chosenIndex = m_pList->GetSelection();
+    const std::string chosen =
+        chosenIndex >= 0 && static_cast<size_t>(chosenIndex) < m_listPaths.size() ? m_listPaths[chosenIndex] : "";
     m_pList->Clear();
-    for (const std::string& text : listingTexts) m_pList->Append(wxString::FromUTF8(text));
-    if (m_pList->IsEmpty()) return;
-    if (chosen.empty() || !m_pList->SetStringSelection(chosen)) m_pList->SetSelection(0);
+    m_listPaths.clear();
+    int select = 0;
+    for (const auto& [text, path] : backups) {
+        if (path == chosen) select = static_cast<int>(m_listPaths.size());
+        m_pList->Append(wxString::FromUTF8(text));
+        m_listPaths.push_back(path);
+    }
+    if (!m_pList->IsEmpty()) m_pList->SetSelection(select);
 }
 
 void CTopicTitleBackupNRestore::EnableBackupControls(bool enable) {
@@ -194,8 +203,12 @@ void CTopicTitleBackupNRestore::OnBackupFinished() {
 void CTopicTitleBackupNRestore::OnRestoreNow() {
     // The store asks for confirmation and reports through message boxes; the import runs
     // here, and the page waits for it.
-    const std::string text = m_pList->GetStringSelection().utf8_string();
-    CBackupStore().RestoreBackup(text);
+    const int chosen = m_pList->GetSelection();
+    if (chosen < 0 || static_cast<size_t>(chosen) >= m_listPaths.size()) {
+        CBackupStore().RestoreBackup("");  // says that there is no backup to restore
+        return;
+    }
+    CBackupStore().RestoreBackupFile(m_listPaths[chosen]);
 }
 
 int CTopicTitleBackupNRestore::DoSystemBackup() {
@@ -224,6 +237,6 @@ void CTopicTitleBackupNRestore::EnableControls(bool enabled) {
     OnUiThread([this] { EnableBackupControls(false); });
 }
 
-void CTopicTitleBackupNRestore::RefillList(const std::vector<std::string>& listingTexts) {
-    OnUiThread([this, listingTexts] { FillList(listingTexts); });
+void CTopicTitleBackupNRestore::RefillList(const std::vector<std::pair<std::string, std::string>>& backups) {
+    OnUiThread([this, backups] { FillList(backups); });
 }

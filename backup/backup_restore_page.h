@@ -59,7 +59,7 @@ public:
     // ---- the store's hooks; from any thread
     void SetLastBackupLabel(const std::string& text) override;
     void EnableControls(bool enabled) override;
-    void RefillList(const std::vector<std::string>& listingTexts) override;
+    void RefillList(const std::vector<std::pair<std::string, std::string>>& backups) override;
 
     // ---- for tests and the screenshots
     wxRadioButton& BackupRadio() { return *m_pBackupRadio; }
@@ -81,7 +81,7 @@ private:
     void OnBackupNow();
     void OnRestoreNow();
     void OnBackupFinished();
-    void FillList(const std::vector<std::string>& listingTexts);
+    void FillList(const std::vector<std::pair<std::string, std::string>>& backups);
     // Runs `call` now on the UI thread, or queues it there from a worker.
     void OnUiThread(std::function<void()> call);
 
@@ -101,4 +101,5 @@ private:
     wxChoice* m_pList = nullptr;                // 1015, owned by the window
     CBMPButton m_btnBackupNow;                  // 36884
     CBMPButton m_btnRestoreNow;                 // 36885
+    std::vector<std::string> m_listPaths;       // the file of each row of m_pList
 };

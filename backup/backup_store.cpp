@@ -7,12 +7,20 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/app_utils.h"
 #include "app/derived_paths.h"
 #include "app/settings.h"
 #include "app/string_table.h"
+#include "backup/backup_file_publish.h"
 #include "backup/regedit_command.h"
+#include "platform/prefix/prefix.h"
+#include "platform/prefix/wineserver_guard.h"
+#include "platform/win32/windows_file_open.h"
 #include "vendor/core/system32.h"
 
 namespace {
@@ -24,6 +32,18 @@ std::string ProductFolder() {
     return cut == std::string::npos ? backup : backup.substr(0, cut);
 }
 
+// The backup folder as a Unix path (empty when it cannot be mapped).
+std::filesystem::path UnixBackupFolder() {
+    std::optional<std::filesystem::path> p = qv::FileNameToUnix(GetBackupFolder());
+    return p ? *p : std::filesystem::path();
+}
+
+// A temporary name beside the backups for a backup that will be called like `wanted`.
+std::string TempBackupPath(const std::string& wanted) {
+    std::string name = wanted.substr(wanted.find_last_of('\\') + 1);
+    return GetBackupFolder() + qv::BackupTempPath("", name).filename().string();
+}
+
 int64_t FileTimeToUnix(const FILETIME& ft) {
     uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
     return static_cast<int64_t>(ticks / 10000000ULL) - 11644473600LL;
@@ -33,7 +53,10 @@ int64_t FileTimeToUnix(const FILETIME& ft) {
 
 void CBackupStore::EnsureBackupFolder() {
     const std::string folder = GetBackupFolder();
-    if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+    if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        qv::RemoveStaleBackupTemps(UnixBackupFolder());
+        return;
+    }
     const std::string product = ProductFolder();
     if (GetFileAttributesA(product.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(product.c_str(), nullptr);
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -58,9 +81,45 @@ std::string CBackupStore::GetFileCreationText(const std::string& pattern) {
 }
 
 std::string CBackupStore::CreatePartialBackup() {
-    std::string path = MakeBackupFileName("PartialBackup");
-    if (GetFileCreationText(path).empty() && !m_writer.WriteRegFileHeader(path)) return {};
+    std::string path = TempBackupPath(MakeBackupFileName("PartialBackup"));
+    if (!m_writer.WriteRegFileHeader(path)) {
+        DiscardBackup(path);
+        return {};
+    }
     return path;
+}
+
+std::string CBackupStore::PublishBackup(const std::string& tempPath, const std::string& prefix, std::string& error) {
+    std::optional<std::filesystem::path> temp = qv::FileNameToUnix(tempPath);
+    std::optional<std::filesystem::path> wanted = qv::FileNameToUnix(MakeBackupFileName(prefix));
+    if (!temp || !wanted) {
+        error = "the backup folder " + GetBackupFolder() + " cannot be reached";
+        DiscardBackup(tempPath);
+        return {};
+    }
+    std::filesystem::path published;
+    if (!qv::PublishBackupFile(*temp, *wanted, published, error)) return {};
+    return GetBackupFolder() + published.filename().string();
+}
+
+void CBackupStore::DiscardBackup(const std::string& path) {
+    if (std::optional<std::filesystem::path> p = qv::FileNameToUnix(path)) ::unlink(p->c_str());
+}
+
+std::string CBackupStore::FindBackupFile(const std::string& name) {
+    std::optional<std::filesystem::path> given = qv::FileNameToUnix(name);
+    struct stat wanted {};
+    if (!given || ::stat(given->c_str(), &wanted) != 0 || !S_ISREG(wanted.st_mode)) {
+        // A relative Unix path names a file below the working folder.
+        if (::stat(name.c_str(), &wanted) != 0 || !S_ISREG(wanted.st_mode)) return {};
+    }
+    for (auto& [text, path] : ListBackupFiles()) {
+        std::optional<std::filesystem::path> unix = qv::FileNameToUnix(path);
+        struct stat st {};
+        if (unix && ::stat(unix->c_str(), &st) == 0 && st.st_dev == wanted.st_dev && st.st_ino == wanted.st_ino)
+            return path;
+    }
+    return {};
 }
 
 std::vector<std::pair<std::string, std::string>> CBackupStore::ListBackupFiles() {
@@ -104,20 +163,27 @@ int CBackupStore::ImportWithRegedit(const std::string& filePath) {
 }
 
 std::string CBackupStore::MakeRegistryBackup(const std::string& prefix, IBackupPageHooks* page, std::string& error) {
-    std::string path = MakeBackupFileName(prefix);
+    // Exported whole under a temporary name and then given a name no other backup holds, so
+    // a second backup in the same minute holds the registry as it is now.
+    std::string wanted = MakeBackupFileName(prefix);
+    std::string temp = TempBackupPath(wanted);
     if (page) page->SetLastBackupLabel("Please wait this may take a few moments to complete your backup");
-    int status = ExportWithRegedit("", "", path);
-    std::string text = GetFileCreationText(path);
-    if ((status != 0 && status != 1) || text.empty()) {
+    int status = ExportWithRegedit("", "", temp);
+    std::string path;
+    std::string why;
+    if (status == 0) path = PublishBackup(temp, prefix, why);
+    else DiscardBackup(temp);
+    std::string text = path.empty() ? std::string() : GetFileCreationText(path);
+    if (text.empty()) {
         // The export failed: no "Last Backup", so the next start tries again.
-        error = "The backup could not be written to " + path + ". " + qv::LastRegeditMessages();
+        error = "The backup could not be written to " + wanted + ". " + (why.empty() ? qv::LastRegeditMessages() : why);
         if (page) page->SetLastBackupLabel(error);
         return {};
     }
     CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, text, HKEY_LOCAL_MACHINE);
     if (page) {
         page->SetLastBackupLabel(std::string(StringText(145)) + text);
-        page->RefillList(ListBackups());
+        page->RefillList(ListBackupFiles());
     }
     return path;
 }
@@ -136,12 +202,21 @@ void CBackupStore::DoSystemBackup() {
 
 bool CBackupStore::RestoreBackup(const std::string& listingText) {
     std::string path = FindBackupByTime(listingText);
-    std::string text = GetFileCreationText(path);
     if (path.empty()) {
         size_t b = listingText.find_first_not_of(" \t\r\n");
         size_t e = listingText.find_last_not_of(" \t\r\n");
         std::string trimmed = b == std::string::npos ? std::string() : listingText.substr(b, e - b + 1);
         MessageBoxA(nullptr, ("Cannot found the backup file\nto " + trimmed).c_str(), "Confirmation",
+                    MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    return RestoreBackupFile(path);
+}
+
+bool CBackupStore::RestoreBackupFile(const std::string& path) {
+    std::string text = GetFileCreationText(path);
+    if (text.empty()) {
+        MessageBoxA(nullptr, ("Cannot found the backup file\nto " + path).c_str(), "Confirmation",
                     MB_OK | MB_ICONINFORMATION);
         return false;
     }

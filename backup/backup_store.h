@@ -15,7 +15,8 @@ public:
     virtual ~IBackupPageHooks() = default;
     virtual void SetLastBackupLabel(const std::string& text) = 0;
     virtual void EnableControls(bool enabled) = 0;
-    virtual void RefillList(const std::vector<std::string>& listingTexts) = 0;
+    // Each backup as its listing text and its file, in the folder's order.
+    virtual void RefillList(const std::vector<std::pair<std::string, std::string>>& backups) = 0;
 };
 
 class CBackupStore {
@@ -33,9 +34,25 @@ public:
     // file exists.
     std::string GetFileCreationText(const std::string& pattern);
 
-    // The partial backup file of a repair: created with its header when this minute has no
-    // such file yet; an existing one is appended to. Empty when it cannot be created.
+    // Starts the partial backup of a repair: a new temporary file in the backup folder that
+    // holds the header line. The repair's exports append to it; PublishBackup then gives it
+    // its final name. A backup is never appended to an existing file. Empty when the file
+    // cannot be created.
     std::string CreatePartialBackup();
+
+    // Flushes a backup written under the temporary name `tempPath` and gives it the name of
+    // a new backup of that kind ("PartialBackup[Jun-26-2009 3-45 PM].reg"), or a numbered
+    // variant of it when a backup of the same minute holds that name. Returns the final
+    // path; empty (the temporary file removed, `error` set) on failure.
+    std::string PublishBackup(const std::string& tempPath, const std::string& prefix, std::string& error);
+
+    // Removes a backup file this process made and that is of no use (its repair was refused).
+    void DiscardBackup(const std::string& path);
+
+    // The file of the backup folder that `name` names: a Windows path or any Unix path to
+    // it (through drive_c, dosdevices or links, relative to the working folder). Empty when
+    // `name` is not one of the backups.
+    std::string FindBackupFile(const std::string& name);
 
     // Listing texts of every backup file, in the folder's order; with their paths.
     std::vector<std::string> ListBackups();
@@ -51,8 +68,9 @@ public:
     // file does not exist.
     int ImportWithRegedit(const std::string& filePath);
 
-    // A whole-registry backup of a kind ("FullBackup", "SystemBackup"). "Last Backup" is
-    // stored only when the file was written completely. Returns the file's path, empty on
+    // A whole-registry backup of a kind ("FullBackup", "SystemBackup"), always a new file
+    // with the registry as it is now. "Last Backup" is stored only when the file was written
+    // completely. Returns the file's path, empty on
     // failure (with the reason in `error`).
     std::string MakeRegistryBackup(const std::string& prefix, IBackupPageHooks* page, std::string& error);
     // The full backup of the page's "Backup Now" and the system backup of the first start.
@@ -62,6 +80,8 @@ public:
     // Asks for confirmation, then restores the backup with that listing text. True when it
     // was restored.
     bool RestoreBackup(const std::string& listingText);
+    // Asks for confirmation, then restores exactly this backup file.
+    bool RestoreBackupFile(const std::string& path);
 
     // A System Restore point "Quorvane before Scan"; prints its sequence or the failure.
     void CreateRestorePoint();

@@ -257,9 +257,12 @@ void CRegExportWriter::ExportKeyValues(HKEY parent, const std::string& subkey, c
             // A quote inside a name is escaped too: written plain, it would end the name
             // early and the value could not be restored.
             m_strNamePart = "\"";
+            // Line breaks too: a raw one would end the line inside the name.
             for (char c : v.name) {
                 if (c == '\\') m_strNamePart += "\\\\";
                 else if (c == '"') m_strNamePart += "\\\"";
+                else if (c == '\n') m_strNamePart += "\\n";
+                else if (c == '\r') m_strNamePart += "\\r";
                 else m_strNamePart += c;
             }
             m_strNamePart += "\"=";
@@ -316,11 +319,18 @@ int CRegExportWriter::ExportRegistryKey(const std::string& rootName, const std::
         }
         ++level.index;
         if (stack.size() == 1) hasSubkeys = true;
+        if (name[0] == 0) {
+            // A name that starts with NUL comes out empty here; opening "" would open the same
+            // key again and descend for ever.
+            m_bComplete = false;
+            continue;
+        }
         std::string path = level.path + "\\" + name;
         ExportKeyValues(level.key, name, valueName, f, path);
         // Link keys are followed to their targets; a crafted link that points back at one
-        // of its own ancestors would never end, so the walk stops at an absurd depth.
-        const size_t kMaxDepth = 100000;
+        // of its own ancestors would never end, so the walk stops deeper than Windows lets
+        // keys nest.
+        const size_t kMaxDepth = 512;
         HKEY child = nullptr;
         if (stack.size() >= kMaxDepth ||
             RegOpenKeyExA(level.key, name, 0, KEY_ENUMERATE_SUB_KEYS, &child) != ERROR_SUCCESS) {

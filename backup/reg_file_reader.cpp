@@ -67,7 +67,10 @@ public:
             size_t index = next_++;
             Line s = TrimLeft(lines_[index]);
             int lineNo = static_cast<int>(index) + 1;
+            if (!s.empty() && s.front() == u';' && ExactKeyComment(s, lineNo)) continue;
             if (s.empty() || s.front() == u';') continue;
+            if (!exactKey_.empty() && s.front() != u'[')
+                Fail(lineNo, "a key line must follow the exact key name given before it");
             if (s.front() == u'[')
                 KeyLine(s, lineNo);
             else if (s.front() == u'@' || s.front() == u'"')
@@ -75,16 +78,44 @@ public:
             else
                 Fail(lineNo, "this line is not a key, a value or a comment");
         }
+        if (!exactKey_.empty()) Fail(exactKeyLine_, "the exact key name is not followed by a key line");
     }
 
     [[noreturn]] static void Fail(int line, const std::string& what) { throw ParseError{line, what}; }
 
 private:
+    // The comment that gives the next key's exact name; false for any other comment.
+    bool ExactKeyComment(Line s, int lineNo) {
+        const size_t n = sizeof kExactKeyComment - 1;
+        if (s.size() < n) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (s[i] != static_cast<char16_t>(kExactKeyComment[i])) return false;
+        Line hex = TrimRight(s.substr(n));
+        if (hex.empty() || hex.size() % 4) Fail(lineNo, "the exact key name is not a list of UTF-16 units");
+        exactKey_.clear();
+        for (size_t i = 0; i < hex.size(); i += 4) {
+            unsigned unit = 0;
+            for (size_t k = 0; k < 4; ++k) {
+                int d = HexDigit(hex[i + k]);
+                if (d < 0) Fail(lineNo, "the exact key name is not a list of UTF-16 units");
+                unit = unit * 16 + static_cast<unsigned>(d);
+            }
+            exactKey_ += static_cast<char16_t>(unit);
+        }
+        exactKeyLine_ = lineNo;
+        return true;
+    }
+
     void KeyLine(Line s, int lineNo) {
         size_t close = s.rfind(u']');
         if (close == Line::npos) Fail(lineNo, "the key name has no closing ']'");
         if (!IsEndOfLine(s.substr(close + 1))) Fail(lineNo, "unexpected text after the key name");
         Line inner = s.substr(1, close - 1);
+        std::u16string exact;
+        if (!exactKey_.empty()) {
+            exact.swap(exactKey_);
+            inner = exact;
+        }
         bool remove = !inner.empty() && inner.front() == u'-';
         if (remove) inner.remove_prefix(1);
         std::string full = reg::ToUtf8(inner);
@@ -258,6 +289,8 @@ private:
 
     std::vector<Line> lines_;
     RegImportPlan& plan_;
+    std::u16string exactKey_;  // given by the comment before the next key line
+    int exactKeyLine_ = 0;
     size_t next_ = 0;
     bool haveKey_ = false;
     bool afterDelete_ = false;

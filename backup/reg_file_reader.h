@@ -32,6 +32,11 @@ struct RegImportPlan {
     bool regedit4 = false;
 };
 
+// A comment line of this form (followed by four hexadecimal digits per UTF-16 unit) gives the
+// exact full name of the key on the next key line, for names that bracket text cannot
+// carry (line breaks). Other readers see a comment and the bracket text.
+inline constexpr char kExactKeyComment[] = ";quorvane-exact-key=";
+
 // Parses a whole file. False with `error` = "line N: what is wrong" on the first error.
 bool ParseRegFile(std::string_view bytes, RegImportPlan& plan, std::string& error);
 

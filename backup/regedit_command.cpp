@@ -7,6 +7,7 @@
 #include "backup/reg_import.h"
 #include "backup/regedit_export.h"
 #include "platform/prefix/prefix.h"
+#include "platform/prefix/wineserver_guard.h"
 #include "platform/win32/windows_file_open.h"
 
 namespace qv {
@@ -97,6 +98,10 @@ RegeditResult RunRegedit(const std::vector<std::string>& args) {
         if (!out) {
             error = "cannot map the file name " + files[0];
         } else if (RegeditExportFile(prefix->Registry(), files.size() == 2 ? files[1] : "", *out, error)) {
+            if (FindWineServer(prefix->Root()).running)
+                r.messages = "regedit: warning: Wine is running in this prefix. The export holds the registry files as "
+                             "they are on disk, which may lack changes that Wine keeps in memory until it saves them "
+                             "(stop it with wineserver -k for a complete export).\n";
             return r;
         }
         r.status = 1;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "backup/reg_file_reader.h"
 #include "backup/reg_root_names.h"
 #include "platform/registry/atomic_file.h"
 #include "platform/registry/reg_text.h"
@@ -94,8 +95,23 @@ void AppendValue(std::u16string& out, const reg::Value& v) {
 }
 
 void AppendKey(std::u16string& out, const std::u16string& path, const Key* k) {
-    out += u"\r\n[";
-    out += path;
+    out += u"\r\n";
+    if (path.find_first_of(u"\r\n") == std::u16string::npos) {
+        out += u'[';
+        out += path;
+    } else {
+        // A key name with a line break cannot stand between the brackets: the exact path goes
+        // into a comment line that our reader takes instead of the bracket text, and the
+        // bracket text shows the breaks as U+FFFD for other readers.
+        AppendAscii(out, kExactKeyComment);
+        for (char16_t c : path) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(c));
+            AppendAscii(out, buf);
+        }
+        out += u"\r\n[";
+        for (char16_t c : path) out += (c == u'\r' || c == u'\n') ? u'\uFFFD' : c;
+    }
     out += u"]\r\n";
     if (!k) return;
     for (const reg::Value& v : k->Values()) {

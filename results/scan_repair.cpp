@@ -1,15 +1,20 @@
 #include "results/scan_repair.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cctype>
+#include <fstream>
+#include <optional>
+#include <sstream>
 
 #include "app/string_table.h"
+#include "backup/partial_backup_check.h"
+#include "platform/prefix/prefix.h"
+#include "platform/prefix/wineserver_guard.h"
 #include "platform/registry/registry_batch.h"
+#include "platform/registry/registry_store.h"
 #include "platform/win32/windows_file_open.h"
 #include "vendor/core/system32.h"
 
@@ -68,15 +73,6 @@ bool ExistsInRegistry(const ScanFinding& f) {
     return exists;
 }
 
-bool FlushToDisk(const std::string& windowsPath) {
-    std::optional<std::filesystem::path> p = qv::FileNameToUnix(windowsPath);
-    if (!p) return false;
-    int fd = ::open(p->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 
 }  // namespace
@@ -101,45 +97,103 @@ bool CScanRepair::IsProtected(const ScanFinding& f) {
     return false;
 }
 
+std::string CScanRepair::WriteRefusal(const std::vector<RepairRow>& rows) const {
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    if (!prefix) return "No Wine prefix is open.";
+    bool registryRows = false;
+    for (const RepairRow& row : rows) {
+        if (!row.checked || (row.finding.kind != "VAL" && row.finding.kind != "KEY")) continue;
+        registryRows = true;
+        const std::string& root = row.finding.rootKey;
+        std::string why = prefix->Registry().WriteRefusal(root == "HKEY_CURRENT_USER" ? qv::RegRoot::CurrentUser
+                                                                                      : qv::RegRoot::LocalMachine);
+        if (!why.empty()) return why;
+    }
+    if (!registryRows) return {};
+    qv::WineServerStatus wine = qv::FindWineServer(prefix->Root());
+    if (wine.running) return qv::WineRunningMessage(prefix->Root(), wine);
+    return {};
+}
+
+bool CScanRepair::LeftAlone(size_t row) const { return row < m_leftAlone.size() && m_leftAlone[row]; }
+
 bool CScanRepair::BackupSelected(const std::vector<RepairRow>& rows) {
     m_problem.clear();
-    m_backupPath = m_store.CreatePartialBackup();
-    if (m_backupPath.empty()) {
+    m_refused.clear();
+    m_backupPath.clear();
+    // Written whole under a temporary name, read back and compared, and only then given its
+    // final name: a backup is never appended to another one, and a file that cannot bring
+    // every entry back exactly never counts as a backup.
+    std::string temp = m_store.CreatePartialBackup();
+    if (temp.empty()) {
         m_problem = "The backup file could not be created in " + m_store.MakeBackupFileName("") + ".";
         return false;
     }
-    for (const RepairRow& row : rows) {
-        const ScanFinding& f = row.finding;
-        if (!row.checked || (f.kind != "VAL" && f.kind != "KEY") || IsProtected(f)) continue;
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    std::vector<qv::BackupEntry> written;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ScanFinding& f = rows[i].finding;
+        if (!rows[i].checked || (f.kind != "VAL" && f.kind != "KEY") || IsProtected(f)) continue;
         if (!ExistsInRegistry(f)) continue;  // already gone: nothing to keep, nothing to delete
-        m_store.m_writer.ExportRegistryKey(f.rootKey, f.key, f.kind == "VAL" ? f.description : "", m_backupPath);
+        qv::BackupEntry entry{f.rootKey, f.key, f.kind == "VAL" ? f.description : "", f.kind == "KEY"};
+        std::string refusal = prefix ? qv::BackupRefusal(prefix->Registry(), entry) : std::string("no prefix");
+        if (!refusal.empty()) {
+            m_refused.emplace_back(i, refusal);
+            continue;
+        }
+        m_store.m_writer.ExportRegistryKey(f.rootKey, f.key, entry.valueName, temp);
         if (!m_store.m_writer.m_bComplete) {
             m_problem = "The entry " + f.rootKey + "\\" + f.key + (f.kind == "VAL" ? " (" + f.description + ")" : "") +
-                        " could not be written completely to " + m_backupPath + ".";
+                        " could not be written completely to " + temp + ".";
+            m_store.DiscardBackup(temp);
             return false;
         }
+        written.push_back(std::move(entry));
     }
-    if (!FlushToDisk(m_backupPath)) {
-        m_problem = "The backup file " + m_backupPath + " could not be written to disk.";
+    std::optional<std::filesystem::path> unix = qv::FileNameToUnix(temp);
+    std::string bytes;
+    if (unix) {
+        std::ifstream in(*unix, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        bytes = text.str();
+    }
+    std::string difference = prefix ? qv::CompareBackupWithRegistry(prefix->Registry(), bytes, written)
+                                    : std::string("no prefix is open");
+    if (!difference.empty()) {
+        m_problem = "The backup file would not bring the entries back exactly: " + difference + ".";
+        m_store.DiscardBackup(temp);
+        return false;
+    }
+    std::string error;
+    m_backupPath = m_store.PublishBackup(temp, "PartialBackup", error);
+    if (m_backupPath.empty()) {
+        m_problem = "The backup could not be saved: " + error + ".";
         return false;
     }
     return true;
 }
 
 RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
+    m_leftAlone.assign(rows.size(), false);
+    m_repaired = 0;
     if (MessageBoxA(nullptr, std::string(StringText(189)).c_str(), std::string(StringText(187)).c_str(),
                     MB_YESNO | MB_ICONINFORMATION) != IDYES)
         return RepairOutcome::Declined;
+    for (const auto& [row, why] : m_refused) m_leftAlone[row] = true;
     std::string skipped;
     qv::RegistryBatch batch;
-    for (const RepairRow& row : rows) {
-        if (!row.checked) continue;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const RepairRow& row = rows[i];
+        if (!row.checked || m_leftAlone[i]) continue;
         const ScanFinding& f = row.finding;
-        if (f.kind != "VAL" && f.kind != "KEY") continue;
         if (IsProtected(f)) {
+            m_leftAlone[i] = true;
             skipped += f.rootKey + "\\" + f.key + (f.kind == "VAL" ? " (" + f.description + ")" : "") + "\n";
             continue;
         }
+        ++m_repaired;
+        if (f.kind != "VAL" && f.kind != "KEY") continue;
         HKEY root = CRegExportWriter::RootFromName(f.rootKey);
         if (f.kind == "VAL")
             CSystem32::DeleteRegistryValue(f.key, f.description, root);
@@ -148,15 +202,32 @@ RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
     }
     if (batch.Commit() != ERROR_SUCCESS) {
         m_problem = std::string(StringText(903)) + batch.Error();
+        m_repaired = 0;
         return RepairOutcome::RegistryRefused;
     }
-    if (!skipped.empty())
-        MessageBoxA(nullptr, (std::string(StringText(902)) + skipped).c_str(), std::string(StringText(107)).c_str(),
-                    MB_OK | MB_ICONWARNING);
+    std::string notes;
+    if (!skipped.empty()) notes += std::string(StringText(902)) + skipped;
+    if (!m_refused.empty()) {
+        if (!notes.empty()) notes += "\n";
+        notes += StringText(904);
+        for (const auto& [row, why] : m_refused) notes += why + "\n";
+    }
+    if (!notes.empty())
+        MessageBoxA(nullptr, notes.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONWARNING);
     return RepairOutcome::Repaired;
 }
 
 RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows) {
+    m_backupPath.clear();
+    m_leftAlone.assign(rows.size(), false);
+    m_repaired = 0;
+    // A repair that cannot write the registry makes no backup and asks nothing.
+    m_problem = WriteRefusal(rows);
+    if (!m_problem.empty()) {
+        m_problem = std::string(StringText(903)) + m_problem;
+        MessageBoxA(nullptr, m_problem.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONERROR);
+        return RepairOutcome::RegistryRefused;
+    }
     if (!BackupSelected(rows)) {
         MessageBoxA(nullptr, (std::string(StringText(901)) + m_problem).c_str(), std::string(StringText(107)).c_str(),
                     MB_OK | MB_ICONERROR);
@@ -164,6 +235,9 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows) {
     }
     RepairOutcome outcome = RepairSelected(rows);
     if (outcome == RepairOutcome::RegistryRefused) {
+        // Nothing was deleted, so the backup holds nothing worth keeping.
+        m_store.DiscardBackup(m_backupPath);
+        m_backupPath.clear();
         MessageBoxA(nullptr, m_problem.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONERROR);
         return outcome;
     }

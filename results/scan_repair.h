@@ -31,8 +31,10 @@ class CScanRepair {
 public:
     explicit CScanRepair(CBackupStore& store) : m_store(store) {}
 
-    // Writes the checked rows' registry data into a partial backup file. True when every
-    // entry that exists was written completely and the file is on disk.
+    // Writes the checked rows' registry data into a new partial backup file. True when every
+    // entry that exists was written completely, the file read back gives exactly that data,
+    // and it is on disk under its final name. Rows whose entries .reg text cannot carry are
+    // refused (see Refused) and left out.
     bool BackupSelected(const std::vector<RepairRow>& rows);
 
     // Asks for confirmation and deletes the checked rows' entries in one save. Rows that
@@ -51,14 +53,29 @@ public:
     // ancestors.
     static bool IsProtected(const ScanFinding& finding);
 
+    // True when the last repair left this checked row in place (protected, or refused because
+    // its backup could not bring it back exactly): it stays on the list.
+    bool LeftAlone(size_t row) const;
+    // The rows the last backup refused, each with its reason.
+    const std::vector<std::pair<size_t, std::string>>& Refused() const { return m_refused; }
+    // The number of checked rows the last repair took care of.
+    size_t RepairedCount() const { return m_repaired; }
+
     const std::string& BackupPath() const { return m_backupPath; }
     // Why the last FixSelected did not repair, for the user.
     const std::string& Problem() const { return m_problem; }
 
 private:
+    // Why the registry cannot be written now (Wine running, an unreadable hive); empty when
+    // it can.
+    std::string WriteRefusal(const std::vector<RepairRow>& rows) const;
+
     CBackupStore& m_store;
     std::string m_backupPath;
     std::string m_problem;
+    std::vector<std::pair<size_t, std::string>> m_refused;
+    std::vector<bool> m_leftAlone;
+    size_t m_repaired = 0;
 };
 
 // The figure of the results page's caption: every listed finding, plus the cached internet

@@ -175,7 +175,7 @@ void CTopicDlgScanResult::FixSelected() {
     }
     // The repaired rows leave the list; rows the repair refused to touch stay, unchecked.
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].checked && CScanRepair::IsProtected(rows[i].finding)) m_list.CheckItem(static_cast<long>(i), false);
+        if (rows[i].checked && repair.LeftAlone(i)) m_list.CheckItem(static_cast<long>(i), false);
     }
     m_list.DeleteCheckedRows();
     UpdateTotalCaption();

@@ -63,13 +63,14 @@ TEST_F(BackupRestoreTest, AFullBackupBringsRemovedKeysBack) {
     std::string last;
     ASSERT_TRUE(CSystem32::GetRegistryValue(settings::kOptionsKey, settings::kLastBackup, last, HKEY_LOCAL_MACHINE));
     EXPECT_EQ(store.ListBackups(), std::vector<std::string>{last});
-    // The same minute gives the same file, which is never overwritten.
-    EXPECT_EQ(store.MakeRegistryBackup("FullBackup", nullptr, error), path);
-    EXPECT_EQ(store.ListBackups().size(), 1u);
+    // The same minute gives a second file; the first is never overwritten.
+    std::string again = store.MakeRegistryBackup("FullBackup", nullptr, error);
+    EXPECT_NE(again, path);
+    EXPECT_EQ(store.ListBackups().size(), 2u);
 
     ASSERT_TRUE(CSystem32::DeleteRegistryKey("Control Panel\\Mouse", HKEY_CURRENT_USER));
     ASSERT_TRUE(CSystem32::SetRegistryValue("Software\\Added Later", "x", 1, HKEY_CURRENT_USER));
-    EXPECT_TRUE(store.RestoreBackup(last));
+    EXPECT_TRUE(store.RestoreBackupFile(path));
     EXPECT_EQ(Export(kMouse), mouse);
 }
 

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "platform/prefix/prefix.h"
+#include "fake_wine_server.h"
 #include "platform/prefix/wineserver_guard.h"
 #include "platform/registry/atomic_file.h"
 #include "platform/registry/reg_text.h"
@@ -163,33 +164,8 @@ TEST_F(RegistryStoreTest, ChangesOfAnotherWriterAreKeptAndOursReappliedOnTop) {
 }
 
 TEST_F(RegistryStoreTest, WritesAreRefusedWhileAWineServerHoldsItsLock) {
-    // Lay out a server folder as Wine does and hold its lock from another process.
-    struct stat st {};
-    ASSERT_EQ(stat(dir.c_str(), &st), 0);
-    const std::string tag = "wine-qvtest" + std::to_string(getpid());
-    WriteFile(dir / "wineserver", tag);
-    char name[64];
-    snprintf(name, sizeof name, "server-%llx-%llx", (unsigned long long)st.st_dev, (unsigned long long)st.st_ino);
-    fs::path serverDir = fs::path("/tmp") / tag / name;
-    fs::create_directories(serverDir);
-    WriteFile(serverDir / "lock", "");
-    int pipefd[2];
-    ASSERT_EQ(pipe(pipefd), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        int fd = open((serverDir / "lock").c_str(), O_RDWR);
-        struct flock fl {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_len = 1;
-        fcntl(fd, F_SETLK, &fl);
-        (void)!write(pipefd[1], "x", 1);
-        pause();
-        _exit(0);
-    }
-    char c;
-    ASSERT_EQ(read(pipefd[0], &c, 1), 1);
-
+    FakeWineServer wine(dir);
+    pid_t child = wine.Pid();
     const std::string before = File("user.reg");
     EXPECT_TRUE(qv::FindWineServer(dir).running);
     EXPECT_FALSE(CSystem32::SetRegistryValue("Software\\X", "y", 1, HKEY_CURRENT_USER));
@@ -198,11 +174,9 @@ TEST_F(RegistryStoreTest, WritesAreRefusedWhileAWineServerHoldsItsLock) {
     EXPECT_NE(msg.find("wineserver -k"), std::string::npos) << msg;
     EXPECT_NE(msg.find(std::to_string(child)), std::string::npos) << msg;
 
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    wine.Stop();
     EXPECT_FALSE(qv::FindWineServer(dir).running);
     EXPECT_TRUE(CSystem32::SetRegistryValue("Software\\X", "y", 1, HKEY_CURRENT_USER));
-    fs::remove_all(fs::path("/tmp") / tag);
 }
 
 TEST_F(RegistryStoreTest, FilesWithUnreadablePartsAreNeverRewritten) {

@@ -156,16 +156,16 @@ TEST_F(BackupPageTest, BackupNowHoldsThePageAndTheNavigationUntilItEnds) {
     ASSERT_EQ(page.BackupList().GetCount(), 1u);
     EXPECT_EQ(page.BackupList().GetString(0).utf8_string(), last);
 
-    // A second full backup in the same minute finds the file: still one file, one entry. A
-    // system backup in that minute is a second file with the same listing text.
+    // A second full backup in the same minute is a second file with the registry as it is
+    // then, and so is a system backup: three entries, each bound to its own file.
     page.BackupNowButton().Click();
     ASSERT_TRUE(guitest::PumpUntil([&] { return !page.IsBackupRunning(); }, 20s));
-    EXPECT_EQ(BackupFiles().size(), 1u);
-    EXPECT_EQ(page.BackupList().GetCount(), 1u);
+    EXPECT_EQ(BackupFiles().size(), 2u);
+    EXPECT_EQ(page.BackupList().GetCount(), 2u);
     page.DoSystemBackup();
     guitest::Pump(50ms);
-    EXPECT_EQ(BackupFiles().size(), 2u);
-    ASSERT_EQ(page.BackupList().GetCount(), 2u);
+    EXPECT_EQ(BackupFiles().size(), 3u);
+    ASSERT_EQ(page.BackupList().GetCount(), 3u);
     EXPECT_EQ(page.BackupList().GetString(0), page.BackupList().GetString(1));
 
     // Restore Now asks first; "No" restores nothing.

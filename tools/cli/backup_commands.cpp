@@ -20,9 +20,13 @@
 
 namespace {
 
+// The file as a file manager shows it: links such as dosdevices/c: resolved.
 std::string UnixPathOf(qv::Prefix& prefix, const std::string& windowsPath) {
     std::optional<std::filesystem::path> p = qv::WindowsToUnixPath(prefix, windowsPath);
-    return p ? p->string() : windowsPath;
+    if (!p) return windowsPath;
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::weakly_canonical(*p, ec);
+    return (ec ? *p : real).string();
 }
 
 
@@ -63,12 +67,16 @@ void AddBackupCommands(CLI::App& app, CliContext& context) {
         context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
             RefreshDerivedPaths();
             CBackupStore store;
-            std::string text = which;
-            // A file: its listing text names it (the file must lie in the backup folder).
-            for (auto& [listing, path] : store.ListBackupFiles())
-                if (UnixPathOf(prefix, path) == which || path == which) text = listing;
+            // A file restores exactly that file; anything else is a listing text.
+            std::string file = store.FindBackupFile(which);
+            if (file.empty() && which.find_first_of("/\\") != std::string::npos) {
+                std::cerr << "quorvane-cli restore: " << which << " is not one of the backups in "
+                          << UnixPathOf(prefix, GetBackupFolder())
+                          << " (to import another .reg file, use quorvane-regedit /s FILE)\n";
+                return 1;
+            }
             qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(ConsoleAnswers(yes));
-            bool ok = store.RestoreBackup(text);
+            bool ok = file.empty() ? store.RestoreBackup(which) : store.RestoreBackupFile(file);
             qv::SetMessageBoxHandler(previous);
             return ok ? 0 : 1;
         });

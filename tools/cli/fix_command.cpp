@@ -69,7 +69,8 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
             }
             switch (outcome) {
                 case RepairOutcome::Repaired:
-                    std::cerr << "Fixed " << chosen << " findings. Restore them with: quorvane-regedit /s \""
+                    for (const auto& [row, why] : repair.Refused()) std::cerr << "Left alone: " << why << "\n";
+                    std::cerr << "Fixed " << repair.RepairedCount() << " findings. Restore them with: quorvane-regedit /s \""
                               << repair.BackupPath() << "\"\n";
                     return 0;
                 case RepairOutcome::Declined:
