@@ -96,6 +96,40 @@ TEST(ScanFixCli, DemoPrefixScanFixAndRestore) {
     EXPECT_EQ(Command(demo, "quorvane-cli fix --category Nonsense").status, 2);
 }
 
+TEST(ScanFixCli, RestoreOfAFileRestoresThatFile) {
+    TempDir tmp;
+    fs::path demo = tmp / "demo";
+    ASSERT_TRUE(MakeDemoPrefix(demo));
+    const std::string appRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    const std::string dllRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+    const std::string appsBefore = Export(demo, appRoot), dllsBefore = Export(demo, dllRoot);
+    // Two fixes in one minute: two backups with one listing text.
+    CommandRun one = Command(demo, "quorvane-cli fix --yes --category 'Shared DLLs'");
+    CommandRun two = Command(demo, "quorvane-cli fix --yes --category 'Application Path'");
+    ASSERT_EQ(one.status, 0);
+    ASSERT_EQ(two.status, 0);
+    fs::path first = one.out.substr(8, one.out.find('\n') - 8), second = two.out.substr(8, two.out.find('\n') - 8);
+    ASSERT_NE(first, second);
+    EXPECT_NE(first.string().find("/drive_c/"), std::string::npos) << first;  // as a file manager shows it
+
+    // Named through dosdevices/c:, the second file is restored, not the first.
+    std::string viaDosdevices = second.string();
+    viaDosdevices.replace(viaDosdevices.find("/drive_c/"), 9, "/dosdevices/c:/");
+    CommandRun restore = Command(demo, "quorvane-cli restore --yes '" + viaDosdevices + "'");
+    EXPECT_EQ(restore.status, 0);
+    EXPECT_EQ(Export(demo, appRoot), appsBefore);
+    EXPECT_NE(Export(demo, dllRoot), dllsBefore);
+    // Relative to the working folder.
+    restore = RunCommand("cd '" + first.parent_path().string() + "' && WINEPREFIX='" + demo.string() + "' " + QV_BIN_DIR +
+                         "/quorvane-cli restore --yes '" + first.filename().string() + "' 2>/dev/null");
+    EXPECT_EQ(restore.status, 0);
+    EXPECT_EQ(Export(demo, dllRoot), dllsBefore);
+    // A file that is not one of the backups is refused.
+    fs::path other = tmp / "other.reg";
+    fs::copy_file(first, other);
+    EXPECT_EQ(Command(demo, "quorvane-cli restore --yes '" + other.string() + "'").status, 1);
+}
+
 TEST(ScanFixCli, AFreshWinePrefixShowsOnlyFilesThatAreReallyMissing) {
     TempDir tmp;
     fs::path prefix = UnpackFreshPrefix(tmp.path());

@@ -6,6 +6,7 @@
 #include <exception>
 #include <iostream>
 
+#include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
 #include "platform/registry/registry_store.h"
 #include "platform/win32/command_line.h"
@@ -21,6 +22,14 @@ int CliContext::WithPrefix(const std::function<int(qv::Prefix&)>& f) {
     }
     for (const std::string& m : prefix->Registry().LoadMessages()) std::cerr << "quorvane-cli: " << m << "\n";
     return f(*prefix);
+}
+
+std::string DisplayPath(qv::Prefix& prefix, const std::string& windowsPath) {
+    std::optional<std::filesystem::path> p = qv::WindowsToUnixPath(prefix, windowsPath);
+    if (!p) return windowsPath;
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::weakly_canonical(*p, ec);
+    return (ec ? *p : real).string();
 }
 
 int main(int argc, char** argv) {

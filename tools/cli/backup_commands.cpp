@@ -18,20 +18,6 @@
 #include "tools/cli/cli_commands.h"
 #include "tools/cli/console_answers.h"
 
-namespace {
-
-// The file as a file manager shows it: links such as dosdevices/c: resolved.
-std::string UnixPathOf(qv::Prefix& prefix, const std::string& windowsPath) {
-    std::optional<std::filesystem::path> p = qv::WindowsToUnixPath(prefix, windowsPath);
-    if (!p) return windowsPath;
-    std::error_code ec;
-    std::filesystem::path real = std::filesystem::weakly_canonical(*p, ec);
-    return (ec ? *p : real).string();
-}
-
-
-}  // namespace
-
 void AddBackupCommands(CLI::App& app, CliContext& context) {
     app.add_subcommand("backup", "Make a full backup of the registry now and print its path")
         ->callback([&context] {
@@ -44,7 +30,7 @@ void AddBackupCommands(CLI::App& app, CliContext& context) {
                     std::cerr << "quorvane-cli backup: " << error << "\n";
                     return 1;
                 }
-                std::cout << UnixPathOf(prefix, path) << "\n";
+                std::cout << DisplayPath(prefix, path) << "\n";
                 return 0;
             });
         });
@@ -53,7 +39,7 @@ void AddBackupCommands(CLI::App& app, CliContext& context) {
         context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
             RefreshDerivedPaths();
             CBackupStore store;
-            for (auto& [text, path] : store.ListBackupFiles()) std::cout << text << "\t" << UnixPathOf(prefix, path) << "\n";
+            for (auto& [text, path] : store.ListBackupFiles()) std::cout << text << "\t" << DisplayPath(prefix, path) << "\n";
             return 0;
         });
     });
@@ -71,7 +57,7 @@ void AddBackupCommands(CLI::App& app, CliContext& context) {
             std::string file = store.FindBackupFile(which);
             if (file.empty() && which.find_first_of("/\\") != std::string::npos) {
                 std::cerr << "quorvane-cli restore: " << which << " is not one of the backups in "
-                          << UnixPathOf(prefix, GetBackupFolder())
+                          << DisplayPath(prefix, GetBackupFolder())
                           << " (to import another .reg file, use quorvane-regedit /s FILE)\n";
                 return 1;
             }

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <string>
 
 namespace qv {
 class Prefix;
@@ -16,6 +17,10 @@ struct CliContext {
     // prefix cannot be opened.
     int WithPrefix(const std::function<int(qv::Prefix&)>& f);
 };
+
+// A file of the prefix named by its Windows path, as a file manager shows it: the Unix path
+// with links such as dosdevices/c: resolved (the Windows path when it cannot be mapped).
+std::string DisplayPath(qv::Prefix& prefix, const std::string& windowsPath);
 
 void AddStatusCommand(CLI::App& app, CliContext& context);
 void AddCheckUpdateCommand(CLI::App& app, CliContext& context);

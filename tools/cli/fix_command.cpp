@@ -64,8 +64,7 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
             RepairOutcome outcome = repair.FixSelected(rows);
             qv::SetMessageBoxHandler(previous);
             if (!repair.BackupPath().empty()) {
-                std::optional<std::filesystem::path> unix = qv::WindowsToUnixPath(prefix, repair.BackupPath());
-                std::cout << "Backup: " << (unix ? unix->string() : repair.BackupPath()) << "\n";
+                std::cout << "Backup: " << DisplayPath(prefix, repair.BackupPath()) << "\n";
             }
             switch (outcome) {
                 case RepairOutcome::Repaired:
