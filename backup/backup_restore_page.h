@@ -69,6 +69,8 @@ public:
     CLabel& DescriptionLabel() { return m_lblDescription; }
     CLabel& LastBackupLabel() { return m_lblLastBackup; }
     wxChoice& BackupList() { return *m_pList; }
+    // The backup file (Windows path) a row of the list restores.
+    const std::string& BackupFileOfRow(size_t row) const { return m_listPaths.at(row); }
     CBMPButton& BackupNowButton() { return m_btnBackupNow; }
     CBMPButton& RestoreNowButton() { return m_btnRestoreNow; }
 

@@ -23,6 +23,7 @@
 #include "platform/prefix/prefix.h"
 #include "shell/command_ids.h"
 #include "shell/quorvane_main_dlg.h"
+#include "vendor/core/system32.h"
 
 namespace {
 
@@ -158,6 +159,7 @@ TEST_F(BackupPageTest, BackupNowHoldsThePageAndTheNavigationUntilItEnds) {
 
     // A second full backup in the same minute is a second file with the registry as it is
     // then, and so is a system backup: three entries, each bound to its own file.
+    ASSERT_TRUE(CSystem32::SetRegistryValue("Software\\Between", "x", 1, HKEY_CURRENT_USER));
     page.BackupNowButton().Click();
     ASSERT_TRUE(guitest::PumpUntil([&] { return !page.IsBackupRunning(); }, 20s));
     EXPECT_EQ(BackupFiles().size(), 2u);
@@ -176,6 +178,21 @@ TEST_F(BackupPageTest, BackupNowHoldsThePageAndTheNavigationUntilItEnds) {
     page.RestoreNowButton().Click();
     ASSERT_FALSE(m_shown.empty());
     EXPECT_EQ(m_shown.back(), "Are you sure you want to restore your registry setting\nto " + last);
+
+    // "Yes" restores the file of the row chosen, though all rows read alike: only the files
+    // taken after "Between" was set bring it back.
+    const std::string between("B\0e\0t\0w\0e\0e\0n\0", 14);
+    m_boxes.answer = IDYES;
+    for (unsigned row = 0; row < page.BackupList().GetCount(); ++row) {
+        CSystem32::DeleteRegistryKey("Software\\Between", HKEY_CURRENT_USER);
+        page.BackupList().SetSelection(static_cast<int>(row));
+        page.RestoreNowButton().Click();
+        fs::path file = *qv::WindowsToUnixPath(*qv::ActivePrefix(), page.BackupFileOfRow(row));
+        int v = 0;
+        EXPECT_EQ(CSystem32::GetRegistryValue("Software\\Between", "x", v, HKEY_CURRENT_USER),
+                  qvtest::ReadFile(file).find(between) != std::string::npos)
+            << file;
+    }
 }
 
 TEST_F(BackupPageTest, AFailedBackupSaysSoAndStoresNoLastBackup) {
