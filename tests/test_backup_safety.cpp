@@ -257,3 +257,15 @@ TEST_F(BackupSafetyTest, TheReadBackCheckNamesWhatABackupWouldGetWrong) {
     EXPECT_NE(qv::CompareBackupWithRegistry(Registry(), good.substr(0, good.size() - 30), entries), "");
     EXPECT_NE(qv::CompareBackupWithRegistry(Registry(), "", entries).find("cannot be read back"), std::string::npos);
 }
+
+TEST_F(BackupSafetyTest, AnExportWhileWineRunsWarnsThatItReadsTheFilesOnDisk) {
+    fs::path file = temp_.path() / "all.reg";
+    qv::RegeditResult quiet = qv::RunRegedit({"/e", file.string()});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.messages, "");
+    FakeWineServer wine(root_);
+    qv::RegeditResult r = qv::RunRegedit({"/e", file.string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.messages.find("Wine is running"), std::string::npos) << r.messages;
+    EXPECT_NE(r.messages.find("on disk"), std::string::npos) << r.messages;
+}
