@@ -477,9 +477,10 @@ std::vector<std::string> RecoverFileSetCommit(const fs::path& recordFolder, cons
     std::string list;
     for (size_t i = 0; i < done.size(); ++i) list += (i ? (i + 1 == done.size() ? " and " : ", ") : "") + done[i];
     if (!done.empty())
-        notes.insert(notes.begin(), std::string(record.forward ? "A save that was interrupted has been completed: "
-                                                               : "A save that was interrupted has been undone: ") +
-                                        list + (record.forward ? " now hold the saved content." : " are as they were."));
+        notes.insert(notes.begin(), record.forward ? "A save that was interrupted has been completed (" + list +
+                                                         " replaced by the saved version)."
+                                                   : "A save that was interrupted has been undone (" + list +
+                                                         " put back as it was).");
     return notes;
 }
 
