@@ -101,6 +101,26 @@ protected:
     std::string systemBefore, userBefore;
 };
 
+// A Wine server folder for the prefix, laid out as Wine makes it, whose lock nobody holds
+// (Wine ran once and stopped). Removed at the end.
+class IdleWineServerFolder {
+public:
+    explicit IdleWineServerFolder(const fs::path& prefix) {
+        struct stat st {};
+        stat(prefix.c_str(), &st);
+        tag_ = "wine-qvtest" + std::to_string(getpid());
+        WriteFile(prefix / "wineserver", tag_);
+        char name[64];
+        snprintf(name, sizeof name, "server-%llx-%llx", (unsigned long long)st.st_dev, (unsigned long long)st.st_ino);
+        fs::create_directories(fs::path("/tmp") / tag_ / name);
+        WriteFile(fs::path("/tmp") / tag_ / name / "lock", "");
+    }
+    ~IdleWineServerFolder() { fs::remove_all(fs::path("/tmp") / tag_); }
+
+private:
+    std::string tag_;
+};
+
 // Forks a process that runs `f` and ends with its result as exit status.
 pid_t Spawn(const std::function<int()>& f) {
     pid_t pid = fork();
@@ -188,16 +208,22 @@ TEST_F(RegistryCommitTest, TargetsThatCannotBeReplacedStopTheChangeBeforeAnyRena
     EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 3);
 }
 
-TEST_F(RegistryCommitTest, AChangeInterruptedBetweenRenamesIsCompletedByTheNextLoad) {
+// Leaves a change of HKLM and HKCU (value "v" = 3) with system.reg renamed and user.reg not.
+static void InterruptAfterTheFirstRename(const fs::path& dir) {
     pid_t child = Spawn([&] {
         qv::RegistryStore store(dir);
         qv::SetAfterRenameHook([](size_t renamed) {
-            if (renamed == 1) _exit(7);  // dies with one file renamed
+            if (renamed == 1) _exit(7);
         });
         ChangeBoth(store, u"v", 3);
         return 1;
     });
     ASSERT_EQ(Wait(child), 7);
+    ASSERT_TRUE(fs::exists(dir / qv::kCommitRecordName));
+}
+
+TEST_F(RegistryCommitTest, AChangeInterruptedBetweenRenamesIsCompletedByTheNextLoad) {
+    InterruptAfterTheFirstRename(dir);
     // Half done on disk: system.reg is new, user.reg old, and the record says what is left.
     EXPECT_NE(ReadFile(dir / "system.reg"), systemBefore);
     EXPECT_EQ(ReadFile(dir / "user.reg"), userBefore);
@@ -212,37 +238,46 @@ TEST_F(RegistryCommitTest, AChangeInterruptedBetweenRenamesIsCompletedByTheNextL
 }
 
 TEST_F(RegistryCommitTest, AnInterruptedChangeNeverOverwritesAFileAnotherProgramSavedSince) {
-    pid_t child = Spawn([&] {
+    const std::string wines =
+        userBefore + "\n[Software\\\\FromWine] 1dd86ca425578ce\n#time=1dd86ca425578ce\n\"w\"=dword:00000001\n";
+    // Wine saves by rename, or in place when the file has a second name (as our kept one).
+    for (bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "written in place" : "replaced");
+        WriteFile(dir / "system.reg", systemBefore);
+        WriteFile(dir / "user.reg", userBefore);
+        InterruptAfterTheFirstRename(dir);
+        if (inPlace) {
+            WriteFile(dir / "user.reg", wines);
+        } else {
+            WriteFile(dir / "wine.tmp", wines);
+            fs::rename(dir / "wine.tmp", dir / "user.reg");
+        }
         qv::RegistryStore store(dir);
-        qv::SetAfterRenameHook([](size_t renamed) {
-            if (renamed == 1) _exit(7);
-        });
-        ChangeBoth(store, u"v", 3);
-        return 1;
-    });
-    ASSERT_EQ(Wait(child), 7);
-    // Wine ran meanwhile and saved user.reg (a new file renamed into place).
-    std::string wines = userBefore + "\n[Software\\\\FromWine] 1dd86ca425578ce\n#time=1dd86ca425578ce\n\"w\"=dword:00000001\n";
-    WriteFile(dir / "wine.tmp", wines);
-    fs::rename(dir / "wine.tmp", dir / "user.reg");
+        EXPECT_EQ(ReadFile(dir / "user.reg"), wines);
+        EXPECT_EQ(GetDword(store, RegRoot::CurrentUser, u"Software\\FromWine", u"w"), 1u);
+        EXPECT_TRUE(Contains(store.LoadMessages(), "another program changed that file since"));
+        EXPECT_TRUE(Strays().empty()) << Strays().front();
+    }
+}
 
-    qv::RegistryStore store(dir);
-    EXPECT_EQ(ReadFile(dir / "user.reg"), wines);
-    EXPECT_EQ(GetDword(store, RegRoot::CurrentUser, u"Software\\FromWine", u"w"), 1u);
-    EXPECT_TRUE(Contains(store.LoadMessages(), "another program replaced that file since"));
-    EXPECT_TRUE(Strays().empty()) << Strays().front();
+TEST_F(RegistryCommitTest, AnInterruptedChangeIsCompletedByTheNextWriterBeforeItsOwn) {
+    IdleWineServerFolder wine(dir);
+    qv::RegistryStore mine(dir);  // loaded before the other process began
+    InterruptAfterTheFirstRename(dir);
+    {
+        auto lock = mine.WriteLock();
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvCommit", u"mine", 4);
+        ASSERT_EQ(mine.Commit(), 0) << mine.LastError();
+    }
+    EXPECT_FALSE(fs::exists(dir / qv::kCommitRecordName));
+    qv::RegistryStore reread(dir);
+    EXPECT_EQ(GetDword(reread, RegRoot::LocalMachine, u"Software\\QvCommit", u"v"), 3u);
+    EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvCommit", u"v"), 3u);
+    EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvCommit", u"mine"), 4u);
 }
 
 TEST_F(RegistryCommitTest, ARecordNamingFilesOutsideThePrefixTouchesNothing) {
-    pid_t child = Spawn([&] {
-        qv::RegistryStore store(dir);
-        qv::SetAfterRenameHook([](size_t renamed) {
-            if (renamed == 1) _exit(7);
-        });
-        ChangeBoth(store, u"v", 3);
-        return 1;
-    });
-    ASSERT_EQ(Wait(child), 7);
+    InterruptAfterTheFirstRename(dir);
     // Point the record at files elsewhere, which carry temporaries of the expected names.
     fs::path elsewhere = tmp.path() / "elsewhere";
     fs::create_directories(elsewhere);
@@ -465,16 +500,7 @@ TEST_F(RegistryCommitTest, AWriterWhoseFilesBothChangedKeepsTheirChangesAndAddsI
 TEST_F(RegistryCommitTest, TwoProcessesSavingAtOnceLoseNoChange) {
     // A Wine server folder whose lock nobody holds: the two writers must not mistake each
     // other's hold on it for a running Wine.
-    struct stat st {};
-    ASSERT_EQ(stat(dir.c_str(), &st), 0);
-    const std::string tag = "wine-qvrace" + std::to_string(getpid());
-    WriteFile(dir / "wineserver", tag);
-    char name[64];
-    snprintf(name, sizeof name, "server-%llx-%llx", (unsigned long long)st.st_dev, (unsigned long long)st.st_ino);
-    fs::path serverDir = fs::path("/tmp") / tag / name;
-    fs::create_directories(serverDir);
-    WriteFile(serverDir / "lock", "");
-
+    IdleWineServerFolder wine(dir);
     std::mt19937 rng(11);
     for (int trial = 0; trial < 20; ++trial) {
         WriteFile(dir / "system.reg", systemBefore);
@@ -497,5 +523,4 @@ TEST_F(RegistryCommitTest, TwoProcessesSavingAtOnceLoseNoChange) {
                 ASSERT_EQ(GetDword(store, root, u"Software\\QvCommit", value), uint32_t(1000 + trial))
                     << "trial " << trial << ": a change was lost";
     }
-    fs::remove_all(fs::path("/tmp") / tag);
 }

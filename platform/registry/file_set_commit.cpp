@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,11 +30,15 @@ constexpr off_t kMaxRecordBytes = 1 << 20;
 std::mutex g_hookMutex;
 std::function<void(size_t)> g_afterRename;
 
-// The identity of a file, or "none" when it does not exist.
+// The identity of a file, or "none" when it does not exist. Size and modification time
+// are part of it: Wine writes a file with more than one name in place instead of replacing
+// it, which keeps device and inode.
 struct FileId {
     bool exists = false;
     dev_t dev = 0;
     ino_t ino = 0;
+    off_t size = 0;
+    int64_t mtimeNs = 0;
     bool operator==(const FileId&) const = default;
 };
 
@@ -44,26 +49,31 @@ FileId IdOf(const fs::path& p, bool followLinks = true) {
     id.exists = true;
     id.dev = st.st_dev;
     id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return id;
 }
 
 std::string IdText(const FileId& id) {
     if (!id.exists) return "none";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%llx:%llx", static_cast<unsigned long long>(id.dev),
-                  static_cast<unsigned long long>(id.ino));
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%llx:%llx:%llx:%llx", static_cast<unsigned long long>(id.dev),
+                  static_cast<unsigned long long>(id.ino), static_cast<unsigned long long>(id.size),
+                  static_cast<unsigned long long>(id.mtimeNs));
     return buf;
 }
 
 bool ParseId(const std::string& s, FileId* id) {
     *id = {};
     if (s == "none") return true;
-    unsigned long long dev = 0, ino = 0;
+    unsigned long long dev = 0, ino = 0, size = 0, mtime = 0;
     char tail = 0;
-    if (std::sscanf(s.c_str(), "%llx:%llx%c", &dev, &ino, &tail) != 2) return false;
+    if (std::sscanf(s.c_str(), "%llx:%llx:%llx:%llx%c", &dev, &ino, &size, &mtime, &tail) != 4) return false;
     id->exists = true;
     id->dev = static_cast<dev_t>(dev);
     id->ino = static_cast<ino_t>(ino);
+    id->size = static_cast<off_t>(size);
+    id->mtimeNs = static_cast<int64_t>(mtime);
     return true;
 }
 
@@ -226,7 +236,7 @@ bool IsImmutable(const fs::path& p) {
 
 const char* KindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+    if (S_ISFIFO(mode)) return "a FIFO";
     if (S_ISCHR(mode)) return "a character device";
     if (S_ISBLK(mode)) return "a block device";
     if (S_ISSOCK(mode)) return "a socket";
@@ -447,7 +457,7 @@ std::vector<std::string> RecoverFileSetCommit(const fs::path& recordFolder, cons
                 } else {
                     ::unlink(temp.c_str());
                     notes.push_back("An interrupted save of " + e.target.string() +
-                                    " was not completed: another program replaced that file since, and its "
+                                    " was not completed: another program changed that file since, and its "
                                     "version is kept.");
                 }
             }

@@ -10,8 +10,9 @@
 //     <n>.old", so that its old content can be put back; then the folders are flushed.
 //  3. Record: a commit record (".quorvane-commit" in the record folder, itself written to a
 //     temporary, flushed and renamed into place, then the folder flushed) lists for every
-//     file its target, its temporary, its kept old name and the identities (device, inode)
-//     of the old target and of the temporary. From here on the change counts as made.
+//     file its target, its temporary, its kept old name and the identities (device, inode,
+//     size, modification time) of the old target and of the temporary. From here on the
+//     change counts as made.
 //  4. Rename each temporary over its target; flush the folders.
 //  5. Remove the kept old names and the record; flush the record folder.
 //

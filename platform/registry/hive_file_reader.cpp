@@ -16,7 +16,7 @@ std::atomic<uint64_t> g_ceiling{uint64_t(4) << 30};
 
 const char* KindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+    if (S_ISFIFO(mode)) return "a FIFO";
     if (S_ISCHR(mode)) return "a character device";
     if (S_ISBLK(mode)) return "a block device";
     if (S_ISSOCK(mode)) return "a socket";

@@ -1,6 +1,7 @@
 #include "platform/registry/registry_store.h"
 
 #include <algorithm>
+#include <optional>
 
 
 #include <windows.h>
@@ -137,12 +138,14 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
     }
 }
 
-bool RegistryStore::RecoverAndTidy(std::vector<std::string>* notes) {
+bool RegistryStore::RecoverAndTidy(std::vector<std::string>* notes, bool holdingWineLock) {
     bool pending = false;
     if (HasCommitRecord(prefixDir_)) {
-        // Completing it changes files: not while Wine runs (it would save over them).
-        WineServerGuard guard(prefixDir_);
-        if (!guard.Acquired()) {
+        // Completing it changes files: not while Wine runs (it would save over them). A
+        // second guard of our own would conflict with the one the caller holds.
+        std::optional<WineServerGuard> guard;
+        if (!holdingWineLock) guard.emplace(prefixDir_);
+        if (guard && !guard->Acquired()) {
             notes->push_back("A save of this prefix by Quorvane was interrupted and cannot be completed while Wine "
                              "runs in the prefix; it will be completed when Wine has stopped.");
             return false;
@@ -577,7 +580,7 @@ long RegistryStore::Commit() {
         return ERROR_SHARING_VIOLATION;
     }
     std::vector<std::string> notes;
-    if (!RecoverAndTidy(&notes)) {
+    if (!RecoverAndTidy(&notes, true)) {
         std::string why;
         for (const std::string& n : notes) why += " " + n;
         SetError("An earlier save of this prefix was interrupted and cannot be completed yet." + why + unchanged);

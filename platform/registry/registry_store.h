@@ -136,7 +136,7 @@ private:
     std::vector<std::filesystem::path> HiveFiles() const;
     // Under the prefix lock: completes an interrupted save and removes leftover temporaries.
     // False when a save could not be completed (*notes say why).
-    bool RecoverAndTidy(std::vector<std::string>* notes);
+    bool RecoverAndTidy(std::vector<std::string>* notes, bool holdingWineLock = false);
     // Under the prefix lock: reloads files that changed on disk and replays the journals of
     // the changed branches on them. False (with *error) when a changed file cannot be used.
     bool ReloadAndReplay(std::string* error);
