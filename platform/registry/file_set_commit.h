@@ -8,6 +8,9 @@
 //     are removed and nothing else has happened.
 //  2. Keep: every existing target gets a second name, a hard link ".<name>.quorvane-<pid>-
 //     <n>.old", so that its old content can be put back; then the folders are flushed.
+//     An immutable or append-only target stops the change here. On a file system without
+//     hard links a target gets no kept name and is renamed after all the others, so that a
+//     rename failing before it still leaves nothing changed.
 //  3. Record: a commit record (".quorvane-commit" in the record folder, itself written to a
 //     temporary, flushed and renamed into place, then the folder flushed) lists for every
 //     file its target, its temporary, its kept old name and the identities (device, inode,
@@ -23,7 +26,8 @@
 //  Whoever next holds the lock (the next load or writer) and finds a record completes it:
 //  "forward": every temporary that still exists is renamed over its target, provided the
 //  target is still the file that was there when the record was made (when another program,
-//  such as Wine, replaced it since, its newer file is kept and the temporary removed);
+//  such as Wine, replaced or rewrote it since, its newer file is kept and the temporary
+//  removed);
 //  "back": every target that is still our renamed temporary gets its kept old name back.
 //  Then the kept names, the temporaries and the record are removed.
 //

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-
 #include <windows.h>
 
 #include "platform/prefix/prefix_lock.h"
