@@ -1,12 +1,17 @@
 #include "platform/prefix/restore_points.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <ctime>
 #include <fstream>
 #include <sstream>
 
+#include "platform/prefix/prefix_lock.h"
 #include "platform/prefix/wineserver_guard.h"
 #include "platform/registry/atomic_file.h"
+#include "platform/registry/file_set_commit.h"
+#include "platform/registry/hive_file_reader.h"
 
 namespace qv {
 
@@ -39,11 +44,13 @@ bool Snapshot(const fs::path& prefix, const std::string& description, RestorePoi
     }
     try {
         for (const char* f : kFiles) {
-            if (!fs::exists(prefix / f)) continue;
-            bool ok = false;
-            std::string text = ReadAll(prefix / f, &ok);
-            if (!ok) throw FileWriteError("Cannot read " + (prefix / f).string());
-            WriteFileAtomically(partial / f, text);
+            // Only regular files of a sane size (a link to /dev/zero must not fill memory).
+            HiveFileContent file = ReadHiveFile(prefix / f, f);
+            if (file.state == HiveFileContent::State::Missing) continue;
+            // An empty file is no registry, but the snapshot keeps it as it is.
+            bool empty = S_ISREG(file.info.st_mode) && file.info.st_size == 0;
+            if (file.state == HiveFileContent::State::Refused && !empty) throw FileWriteError(file.problem);
+            WriteFileAtomically(partial / f, file.text);
         }
         std::ostringstream info;
         int64_t now = static_cast<int64_t>(std::time(nullptr));
@@ -92,6 +99,11 @@ std::vector<RestorePoint> ListRestorePoints(const fs::path& prefix) {
 
 bool CreatePrefixRestorePoint(const fs::path& prefix, const std::string& description, RestorePoint& created,
                               std::string& error) {
+    PrefixLock lock(prefix);  // no Quorvane process is halfway through saving meanwhile
+    if (!lock.Acquired()) {
+        error = lock.Error();
+        return false;
+    }
     WineServerGuard guard(prefix);
     if (!guard.Acquired()) {
         error = WineRunningMessage(prefix, guard.Status());
@@ -107,13 +119,18 @@ bool RollBackToRestorePoint(const fs::path& prefix, int64_t sequence, RestorePoi
         error = "There is no restore point " + std::to_string(sequence) + " in " + RestorePointFolder(prefix).string();
         return false;
     }
+    PrefixLock lock(prefix);
+    if (!lock.Acquired()) {
+        error = lock.Error();
+        return false;
+    }
     WineServerGuard guard(prefix);
     if (!guard.Acquired()) {
         error = WineRunningMessage(prefix, guard.Status());
         return false;
     }
     // Read the whole snapshot before touching anything.
-    std::vector<std::pair<fs::path, std::string>> files;
+    std::vector<FileReplacement> files;
     for (const char* f : kFiles) {
         if (!fs::exists(it->folder / f)) continue;
         bool ok = false;
@@ -122,12 +139,12 @@ bool RollBackToRestorePoint(const fs::path& prefix, int64_t sequence, RestorePoi
             error = "Cannot read " + (it->folder / f).string();
             return false;
         }
-        files.emplace_back(prefix / f, std::move(text));
+        files.push_back({prefix / f, std::move(text)});
     }
     if (!Snapshot(prefix, "Before rolling back to restore point " + std::to_string(sequence), saved, error))
         return false;
     try {
-        for (const auto& [path, text] : files) WriteFileAtomically(path, text);
+        CommitFileSet(prefix, files);  // all files or none
     } catch (const FileWriteError& e) {
         error = std::string(e.what()) + ". The state before the rollback is kept as restore point " +
                 std::to_string(saved.sequence) + ".";

@@ -1,12 +1,14 @@
 #include "platform/registry/registry_store.h"
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <optional>
 
 #include <windows.h>
 
+#include "platform/prefix/prefix_lock.h"
 #include "platform/prefix/wineserver_guard.h"
-#include "platform/registry/atomic_file.h"
+#include "platform/registry/file_set_commit.h"
+#include "platform/registry/hive_file_reader.h"
 #include "platform/registry/reg_text.h"
 
 namespace qv {
@@ -58,10 +60,8 @@ RegistryStore::RegistryStore(fs::path prefixDir) : prefixDir_(std::move(prefixDi
 
 RegistryStore::~RegistryStore() = default;
 
-RegistryStore::FileIdentity RegistryStore::Identify(const fs::path& p) {
+RegistryStore::FileIdentity RegistryStore::IdentityOf(const struct stat& st) {
     FileIdentity id;
-    struct stat st {};
-    if (::stat(p.c_str(), &st) != 0) return id;
     id.exists = true;
     id.dev = st.st_dev;
     id.ino = st.st_ino;
@@ -71,42 +71,42 @@ RegistryStore::FileIdentity RegistryStore::Identify(const fs::path& p) {
     return id;
 }
 
+RegistryStore::FileIdentity RegistryStore::Identify(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return {};
+    return IdentityOf(st);
+}
+
+std::vector<fs::path> RegistryStore::HiveFiles() const {
+    return {hives_[0].file, hives_[1].file, hives_[2].file};
+}
+
 void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLoadReport* outReport,
                              std::string* outArch, FileIdentity* outId) const {
-    // Read, then check that the file did not change while we read it.
+    // Read, then check that the file we read is still the one the path names.
     for (int attempt = 0;; ++attempt) {
-        FileIdentity before = Identify(h.file);
-        std::string text;
-        bool readFailed = false;
-        if (before.exists) {
-            std::ifstream in(h.file, std::ios::binary);
-            if (!in) {
-                readFailed = true;
-            } else {
-                std::ostringstream ss;
-                ss << in.rdbuf();
-                text = ss.str();
-            }
-        }
+        HiveFileContent file = ReadHiveFile(h.file, FileNameOf(h.branch));
         FileIdentity after = Identify(h.file);
-        if (before != after && attempt < 5) continue;
-        *outId = after;
-        if (readFailed) {
-            *outRoot = std::make_shared<Key>(u"");
-            (*outRoot)->modified = reg::NowAsFileTime();
-            *outReport = {};
-            outReport->rejected = true;
-            outReport->messages.push_back(std::string(FileNameOf(h.branch)) + " cannot be read");
-            outArch->clear();
-            return;
-        }
-        if (!before.exists) {
+        FileIdentity read = file.state == HiveFileContent::State::Read ? IdentityOf(file.info) : after;
+        if (read != after && attempt < 5) continue;
+        // The identity of what was read: if the file changed meanwhile, the next save sees
+        // that it differs and reloads.
+        *outId = read;
+        if (file.state != HiveFileContent::State::Read) {
             *outRoot = std::make_shared<Key>(u"");
             (*outRoot)->modified = reg::NowAsFileTime();
             *outReport = {};
             outArch->clear();
+            if (file.state == HiveFileContent::State::Refused) {
+                // Never written either: what is there is not ours to replace.
+                outReport->rejected = true;
+                outReport->messages.push_back(file.problem);
+            } else {
+                *outId = {};
+            }
             return;
         }
+        const std::string& text = file.text;
         // Sections written below a link key land under the link's target, as Wine loads
         // them; only targets inside the same branch can be resolved while loading.
         reg::Branch branch = h.branch;
@@ -137,11 +137,42 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
     }
 }
 
+bool RegistryStore::RecoverAndTidy(std::vector<std::string>* notes, bool holdingWineLock) {
+    bool pending = false;
+    if (HasCommitRecord(prefixDir_)) {
+        // Completing it changes files: not while Wine runs (it would save over them). A
+        // second guard of our own would conflict with the one the caller holds.
+        std::optional<WineServerGuard> guard;
+        if (!holdingWineLock) guard.emplace(prefixDir_);
+        if (guard && !guard->Acquired()) {
+            notes->push_back("A save of this prefix by Quorvane was interrupted and cannot be completed while Wine "
+                             "runs in the prefix; it will be completed when Wine has stopped.");
+            return false;
+        }
+        std::vector<std::string> done = RecoverFileSetCommit(prefixDir_, HiveFiles(), &pending);
+        notes->insert(notes->end(), done.begin(), done.end());
+    }
+    // Temporaries listed by a pending record are still needed.
+    if (!pending) RemoveLeftoverTemporaries(HiveFiles(), prefixDir_);
+    return !pending;
+}
+
 void RegistryStore::LoadAll() {
-    for (Hive& h : hives_) {
-        LoadHive(h, &h.root, &h.report, &h.fileArch, &h.identity);
-        h.journal.clear();
-        h.dirty = false;
+    loadNotes_.clear();
+    {
+        PrefixLock lock(prefixDir_);
+        if (lock.Acquired()) {
+            RecoverAndTidy(&loadNotes_);
+        } else if (lock.TimedOut()) {
+            loadNotes_.push_back(lock.Error() + " The registry files were read while it may still be saving them.");
+        } else if (HasCommitRecord(prefixDir_)) {
+            loadNotes_.push_back("A save of this prefix was interrupted and cannot be completed now: " + lock.Error());
+        }
+        for (Hive& h : hives_) {
+            LoadHive(h, &h.root, &h.report, &h.fileArch, &h.identity);
+            h.journal.clear();
+            h.dirty = false;
+        }
     }
     DecideArch();
     ++generation_;
@@ -190,6 +221,11 @@ std::string RegistryStore::WriteRefusal(RegRoot root) const {
         case RegRoot::Users: hs = {list[1], list[2]}; break;
     }
     for (const Hive* h : hs) {
+        // A file the reader refused (not a regular file, too large, empty) has one message,
+        // which already says that Quorvane will not write it.
+        if (h->report.rejected && h->identity.exists && h->report.messages.size() == 1 &&
+            h->report.messages.back().find("Quorvane will not") != std::string::npos)
+            return h->report.messages.back();
         if (h->report.rejected || h->report.lossy) {
             std::string first = h->report.messages.empty() ? "" : " (" + h->report.messages.front() + ")";
             return h->file.string() + " holds data that cannot be read safely" + first +
@@ -435,76 +471,161 @@ void RegistryStore::Rollback() {
     ++generation_;
 }
 
-long RegistryStore::SaveHive(Hive& h) {
-    std::string refusal = h.report.rejected || h.report.lossy
-                              ? WriteRefusal(h.branch == reg::Branch::Machine ? RegRoot::LocalMachine
-                                             : h.branch == reg::Branch::User ? RegRoot::CurrentUser
-                                                                             : RegRoot::Users)
-                              : std::string();
-    if (!refusal.empty()) {
-        std::lock_guard<std::mutex> lock(errorMutex_);
-        lastError_ = refusal;
-        return ERROR_ACCESS_DENIED;
-    }
-    if (Identify(h.file) != h.identity) {
-        // Someone else wrote the file after we read it: take their version and put our
-        // changes on top of it.
+void RegistryStore::DiscardChanges() {
+    PrefixLock lock(prefixDir_);  // read a consistent set of files when we can
+    Rollback();
+}
+
+void RegistryStore::SetError(std::string message) {
+    std::lock_guard<std::mutex> lock(errorMutex_);
+    lastError_ = std::move(message);
+}
+
+bool RegistryStore::ReloadAndReplay(std::string* error) {
+    struct Fresh {
         std::shared_ptr<Key> root;
         reg::HiveLoadReport report;
         std::string arch;
         FileIdentity id;
-        LoadHive(h, &root, &report, &arch, &id);
-        if (report.rejected || report.lossy) {
-            std::lock_guard<std::mutex> lock(errorMutex_);
-            lastError_ = h.file.string() + " was changed by another program and can no longer be read safely (" +
-                         (report.messages.empty() ? std::string("unreadable") : report.messages.front()) +
-                         "). Nothing was written.";
-            return ERROR_ACCESS_DENIED;
+        bool loaded = false;
+    } fresh[3];
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+        Hive& h = hives_[i];
+        if (Identify(h.file) == h.identity) continue;
+        LoadHive(h, &fresh[i].root, &fresh[i].report, &fresh[i].arch, &fresh[i].id);
+        fresh[i].loaded = any = true;
+        if (h.dirty && (fresh[i].report.rejected || fresh[i].report.lossy)) {
+            *error = h.file.string() + " was changed by another program and can no longer be read safely (" +
+                     (fresh[i].report.messages.empty() ? std::string("unreadable") : fresh[i].report.messages.back()) +
+                     ").";
+            return false;
         }
-        h.root = root;
-        h.report = std::move(report);
-        h.fileArch = arch;
-        h.identity = id;
-        ++generation_;
+    }
+    if (!any) return true;
+    // Take every changed file first, then put our changes on top: a change replayed on one
+    // branch may follow a link into another, which must then be the new one too.
+    for (int i = 0; i < 3; ++i) {
+        if (!fresh[i].loaded) continue;
+        Hive& h = hives_[i];
+        h.root = fresh[i].root;
+        h.report = std::move(fresh[i].report);
+        h.fileArch = fresh[i].arch;
+        h.identity = fresh[i].id;
+    }
+    DecideArch();
+    ++generation_;
+    for (int i = 0; i < 3; ++i) {
+        Hive& h = hives_[i];
+        if (!fresh[i].loaded || !h.dirty) continue;
+        if (h.report.rejected) {
+            *error = h.file.string() + " was changed by another program and can no longer be used (" +
+                     (h.report.messages.empty() ? std::string("rejected") : h.report.messages.back()) + ").";
+            return false;
+        }
         std::vector<Op> ops = h.journal;
         Replay(h, ops);
     }
-    try {
-        WriteFileAtomically(h.file, reg::SerializeWineHive(*h.root, h.branch, arch_));
-    } catch (const FileWriteError& e) {
-        std::lock_guard<std::mutex> lock(errorMutex_);
-        lastError_ = std::string("The registry could not be saved: ") + e.what() + ". Nothing was changed.";
-        return ERROR_CANTWRITE;
-    }
-    h.identity = Identify(h.file);
-    h.journal.clear();
-    h.dirty = false;
-    return ERROR_SUCCESS;
+    return true;
 }
+
+namespace {
+
+// "system.reg and user.reg", "system.reg, user.reg and userdef.reg".
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) out += (i ? (i + 1 == names.size() ? " and " : ", ") : "") + names[i];
+    return out;
+}
+
+}  // namespace
 
 long RegistryStore::Commit() {
     if (batchDepth_ > 0) return ERROR_SUCCESS;
-    bool any = false;
-    for (const Hive& h : hives_) any = any || h.dirty;
-    if (!any) return ERROR_SUCCESS;
+    std::vector<Hive*> dirty;
+    std::vector<std::string> names;
+    for (Hive& h : hives_) {
+        if (!h.dirty) continue;
+        dirty.push_back(&h);
+        names.push_back(FileNameOf(h.branch));
+    }
+    if (dirty.empty()) return ERROR_SUCCESS;
+    const std::string unchanged =
+        names.size() == 1 ? " Nothing was changed: " + names[0] + " is as it was."
+                          : " Nothing was changed: " + JoinNames(names) + " are as they were.";
 
+    // A branch that must not be written stops the whole change.
+    for (Hive* h : dirty) {
+        if (!h->report.rejected && !h->report.lossy) continue;
+        std::string refusal = WriteRefusal(h->branch == reg::Branch::Machine ? RegRoot::LocalMachine
+                                           : h->branch == reg::Branch::User  ? RegRoot::CurrentUser
+                                                                             : RegRoot::Users);
+        SetError(refusal + (dirty.size() > 1 ? unchanged : std::string()));
+        Rollback();
+        return ERROR_ACCESS_DENIED;
+    }
+
+    // Other Quorvane processes first (they may hold Wine's lock while they save), then Wine.
+    PrefixLock prefixLock(prefixDir_);
+    if (!prefixLock.Acquired()) {
+        SetError(prefixLock.Error() + unchanged);
+        Rollback();
+        return prefixLock.TimedOut() ? ERROR_LOCK_VIOLATION : ERROR_CANTWRITE;
+    }
     WineServerGuard guard(prefixDir_);
     if (!guard.Acquired()) {
-        {
-            std::lock_guard<std::mutex> lock(errorMutex_);
-            lastError_ = WineRunningMessage(prefixDir_, guard.Status());
-        }
+        SetError(WineRunningMessage(prefixDir_, guard.Status()));
         Rollback();
         return ERROR_SHARING_VIOLATION;
     }
-    long result = ERROR_SUCCESS;
-    for (Hive& h : hives_) {
-        if (!h.dirty) continue;
-        long r = SaveHive(h);
-        if (r != ERROR_SUCCESS) result = r;
+    std::vector<std::string> notes;
+    if (!RecoverAndTidy(&notes, true)) {
+        std::string why;
+        for (const std::string& n : notes) why += " " + n;
+        SetError("An earlier save of this prefix was interrupted and cannot be completed yet." + why + unchanged);
+        Rollback();
+        return ERROR_CANTWRITE;
     }
-    if (result != ERROR_SUCCESS) Rollback();
-    return result;
+    std::string error;
+    if (!ReloadAndReplay(&error)) {
+        SetError(error + unchanged);
+        Rollback();
+        return ERROR_ACCESS_DENIED;
+    }
+
+    std::vector<FileReplacement> files;
+    for (Hive* h : dirty) files.push_back({h->file, reg::SerializeWineHive(*h->root, h->branch, arch_)});
+    try {
+        CommitFileSet(prefixDir_, files);
+    } catch (const FileSetCommitError& e) {
+        std::string failed = e.file.filename().string();
+        for (Hive* h : dirty)
+            if (h->file == e.file) failed = FileNameOf(h->branch);
+        std::string message = failed + " could not be saved: " + e.what() + ".";
+        if (e.changed.empty()) {
+            message += unchanged;
+        } else {
+            std::vector<std::string> changed, same;
+            for (Hive* h : dirty) {
+                bool c = std::find(e.changed.begin(), e.changed.end(), h->file) != e.changed.end();
+                (c ? changed : same).push_back(FileNameOf(h->branch));
+            }
+            message += " " + JoinNames(changed) + (changed.size() == 1 ? " was" : " were") +
+                       " saved all the same and could not be put back" +
+                       (same.empty() ? std::string(".") : "; " + JoinNames(same) + (same.size() == 1 ? " is" : " are") +
+                                                              " as it was.") +
+                       " Quorvane will try to put it back the next time it opens this prefix.";
+        }
+        SetError(message);
+        Rollback();
+        return ERROR_CANTWRITE;
+    }
+    for (Hive* h : dirty) {
+        h->identity = Identify(h->file);
+        h->journal.clear();
+        h->dirty = false;
+    }
+    return ERROR_SUCCESS;
 }
 
 void RegistryStore::BeginBatch() { ++batchDepth_; }
@@ -515,6 +636,8 @@ long RegistryStore::EndBatch() {
 }
 
 bool RegistryStore::ReloadChangedFiles() {
+    PrefixLock lock(prefixDir_);
+    if (lock.Acquired()) RecoverAndTidy(&loadNotes_);
     bool any = false;
     for (Hive& h : hives_) {
         if (h.dirty || Identify(h.file) == h.identity) continue;
@@ -534,8 +657,15 @@ std::string RegistryStore::LastError() const {
 }
 
 std::vector<std::string> RegistryStore::LoadMessages() const {
-    std::vector<std::string> out;
+    std::vector<std::string> out = loadNotes_;
     for (const Hive& h : hives_) out.insert(out.end(), h.report.messages.begin(), h.report.messages.end());
+    return out;
+}
+
+std::vector<std::string> RegistryStore::UnreadableHives() const {
+    std::vector<std::string> out;
+    for (const Hive& h : hives_)
+        if (h.report.rejected && !h.report.messages.empty()) out.push_back(h.report.messages.back());
     return out;
 }
 

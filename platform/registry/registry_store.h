@@ -4,10 +4,17 @@
 // onto them as Wine maps them, and link keys (#link) are followed to their targets.
 //
 // Every change is recorded in a journal and saved before the operation that made it is
-// reported done (or at the end of a batch). A save refuses while a wineserver runs for the
+// reported done (or at the end of a batch). A save writes every changed file or none
+// (file_set_commit.h), holds the prefix lock (prefix_lock.h) from its check of the files to
+// its last rename and Wine's server lock meanwhile, refuses while a wineserver runs for the
 // prefix, never writes a file that was loaded with unreadable parts, and, when another
 // process changed a file after we loaded it, loads that file again and reapplies our changes
 // instead of overwriting theirs. A failed save puts memory back to what is on disk.
+//
+// Loading holds the prefix lock too: it completes a save that was interrupted (a commit
+// record left in the prefix), removes temporary files of processes that are gone, and reads
+// the files only when no other Quorvane process is halfway through saving them. Only regular
+// files are read (hive_file_reader.h).
 //
 // Locking: callers take ReadLock() or WriteLock() around every use of keys they obtained.
 #pragma once
@@ -54,7 +61,7 @@ public:
     reg::Key* ResolveLink(const reg::Key* link) const { return FollowLink(link, false, nullptr); }
 
     // Drops every change not yet saved: memory goes back to what the files hold.
-    void DiscardChanges() { Rollback(); }
+    void DiscardChanges();
 
     // The synthetic HKEY_USERS key: its subkeys are ".Default" and the user's SID.
     const reg::Key& UsersView() const { return *usersView_; }
@@ -76,8 +83,14 @@ public:
     bool ReloadChangedFiles();
 
     std::string LastError() const;
-    // What the loader reported about the files (Wine's messages, refusals).
+    // What the loader reported about the files (Wine's messages, refusals, a completed
+    // interrupted save).
     std::vector<std::string> LoadMessages() const;
+    // Why present files could not be loaded at all (not a regular file, too large, unreadable,
+    // empty, not a registry file, wrong architecture), one sentence each. Such a branch reads
+    // as empty and is never written. Empty when every file that exists was loaded; a missing
+    // file is not unreadable.
+    std::vector<std::string> UnreadableHives() const;
     // Empty when the branch can be written; otherwise why not.
     std::string WriteRefusal(RegRoot root) const;
 
@@ -120,6 +133,14 @@ private:
     void LoadAll();
     void LoadHive(Hive& h, std::shared_ptr<reg::Key>* outRoot, reg::HiveLoadReport* outReport,
                   std::string* outArch, FileIdentity* outId) const;
+    std::vector<std::filesystem::path> HiveFiles() const;
+    // Under the prefix lock: completes an interrupted save and removes leftover temporaries.
+    // False when a save could not be completed (*notes say why).
+    bool RecoverAndTidy(std::vector<std::string>* notes, bool holdingWineLock = false);
+    // Under the prefix lock: reloads files that changed on disk and replays the journals of
+    // the changed branches on them. False (with *error) when a changed file cannot be used.
+    bool ReloadAndReplay(std::string* error);
+    void SetError(std::string message);
     void DecideArch();
     Hive* HiveOf(const reg::Key* key);
     reg::Key* Walk(reg::Key* start, std::u16string_view path, bool create, bool openLink, bool* created,
@@ -129,8 +150,8 @@ private:
     void Record(reg::Key* key, Op op);
     void Replay(Hive& h, const std::vector<Op>& ops);
     void Rollback();
-    long SaveHive(Hive& h);
     static FileIdentity Identify(const std::filesystem::path& p);
+    static FileIdentity IdentityOf(const struct stat& st);
 
     std::filesystem::path prefixDir_;
     Hive hives_[3];  // Machine, User, UserDefault
@@ -139,6 +160,7 @@ private:
     mutable std::shared_mutex mutex_;
     uint64_t generation_ = 1;
     int batchDepth_ = 0;
+    std::vector<std::string> loadNotes_;  // about the prefix as a whole (interrupted saves)
     mutable std::mutex errorMutex_;
     std::string lastError_;
 };

@@ -1,0 +1,114 @@
+#include "platform/registry/hive_file_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace qv {
+
+namespace {
+
+std::atomic<uint64_t> g_ceiling{uint64_t(4) << 30};
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a file";
+}
+
+std::string Size(uint64_t bytes) {
+    char buf[48];
+    if (bytes >= (uint64_t(1) << 30))
+        std::snprintf(buf, sizeof buf, "%.1f GiB", static_cast<double>(bytes) / (1 << 30));
+    else if (bytes >= (uint64_t(1) << 20))
+        std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
+    else
+        std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
+    return buf;
+}
+
+// "system.reg" or "system.reg (a link to /dev/zero)".
+std::string Named(const std::filesystem::path& file, const std::string& label) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(file, ec)) return label;
+    std::filesystem::path to = std::filesystem::read_symlink(file, ec);
+    return ec ? label : label + " (a link to " + to.string() + ")";
+}
+
+HiveFileContent Refuse(HiveFileContent r, std::string problem) {
+    r.state = HiveFileContent::State::Refused;
+    r.text.clear();
+    r.text.shrink_to_fit();
+    r.problem = std::move(problem);
+    return r;
+}
+
+}  // namespace
+
+uint64_t HiveSizeCeiling() { return g_ceiling; }
+void SetHiveSizeCeiling(uint64_t bytes) { g_ceiling = bytes; }
+
+HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::string& label) {
+    HiveFileContent r;
+    const std::string wontTouch = "; Quorvane will not read or write it.";
+    if (::stat(file.c_str(), &r.info) != 0) {
+        int err = errno;
+        if (err == ENOENT) return r;  // no file (or a link to nothing): an empty branch
+        return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(err) + wontTouch);
+    }
+    // Decide on the type before opening, so that no device is even opened.
+    if (!S_ISREG(r.info.st_mode))
+        return Refuse(r, Named(file, label) + " is not a regular file (it is " + KindOf(r.info.st_mode) + ")" +
+                             wontTouch);
+    // Non-blocking, so that a file swapped for a FIFO meanwhile does not hang the open.
+    int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &r.info) != 0)
+        return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
+    if (!S_ISREG(r.info.st_mode))
+        return Refuse(r, Named(file, label) + " is not a regular file (it is " + KindOf(r.info.st_mode) + ")" +
+                             wontTouch);
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+
+    const uint64_t ceiling = HiveSizeCeiling();
+    auto tooLarge = [&](uint64_t size) {
+        return Refuse(r, Named(file, label) + " is " + Size(size) + ", larger than any registry file (the limit is " +
+                             Size(ceiling) + ")" + wontTouch);
+    };
+    if (static_cast<uint64_t>(r.info.st_size) > ceiling) return tooLarge(static_cast<uint64_t>(r.info.st_size));
+    if (r.info.st_size == 0)
+        return Refuse(r, Named(file, label) +
+                             " is empty (0 bytes), so it is not a usable registry: Wine does not load it and never "
+                             "saves that branch while it runs. Quorvane will not write it either.");
+
+    r.text.reserve(static_cast<size_t>(r.info.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
+        }
+        if (n == 0) break;
+        // A file that grows while we read it may not outgrow the ceiling either.
+        if (r.text.size() + static_cast<size_t>(n) > ceiling) return tooLarge(r.text.size() + static_cast<size_t>(n));
+        r.text.append(buf, static_cast<size_t>(n));
+    }
+    r.state = HiveFileContent::State::Read;
+    return r;
+}
+
+}  // namespace qv

@@ -1,0 +1,31 @@
+// Reading a registry file of a prefix, refusing what cannot be one.
+//
+// Only a regular file is read (links to one are fine): a link to /dev/zero would otherwise
+// fill memory, a named pipe would block forever and a folder cannot be read at all. The size
+// is capped far above any real registry file, and an empty file is refused, as Wine refuses it.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace qv {
+
+struct HiveFileContent {
+    enum class State { Missing, Read, Refused };
+    State state = State::Missing;
+    std::string text;      // when Read
+    std::string problem;   // when Refused: a sentence for the user
+    struct stat info {};   // of the file read (when Read), else of the path when it exists
+};
+
+// Reads `file`; `label` names it in messages ("system.reg").
+HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::string& label);
+
+// The largest file read as a registry file (4 GiB unless changed; tests lower it).
+uint64_t HiveSizeCeiling();
+void SetHiveSizeCeiling(uint64_t bytes);
+
+}  // namespace qv
