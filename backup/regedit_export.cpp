@@ -156,6 +156,13 @@ bool RegeditExportText(RegistryStore& store, const std::string& key, std::u16str
     text.clear();
     AppendAscii(text, "Windows Registry Editor Version 5.00\r\n");
     if (key.empty()) {
+        // A whole-registry export without one of its files would be a backup that cannot
+        // bring that part back.
+        std::vector<std::string> unreadable = store.UnreadableHives();
+        if (!unreadable.empty()) {
+            error = unreadable.front() + " The export would lack that part of the registry, so none was written.";
+            return false;
+        }
         AppendTree(text, store, u"HKEY_LOCAL_MACHINE", &store.BranchRoot(reg::Branch::Machine));
         AppendKey(text, u"HKEY_USERS", nullptr);
         AppendTree(text, store, u"HKEY_USERS\\.Default", &store.BranchRoot(reg::Branch::UserDefault));

@@ -269,3 +269,20 @@ TEST_F(BackupSafetyTest, AnExportWhileWineRunsWarnsThatItReadsTheFilesOnDisk) {
     EXPECT_NE(r.messages.find("Wine is running"), std::string::npos) << r.messages;
     EXPECT_NE(r.messages.find("on disk"), std::string::npos) << r.messages;
 }
+
+TEST_F(BackupSafetyTest, ABackupOfAPrefixWithAnUnreadableFileFailsAndSaysWhich) {
+    for (bool folder : {false, true}) {
+        fs::remove(root_ / "system.reg");
+        if (folder)
+            fs::create_directory(root_ / "system.reg");
+        else
+            WriteFile(root_ / "system.reg", "");
+        qv::SetActivePrefix(std::make_shared<qv::Prefix>(root_));
+        RefreshDerivedPaths();
+        std::string error;
+        EXPECT_EQ(store.MakeRegistryBackup("FullBackup", nullptr, error), "");
+        EXPECT_NE(error.find("system.reg"), std::string::npos) << error;
+        for (const fs::path& f : BackupFiles()) ADD_FAILURE() << "left behind: " << f;
+        fs::remove_all(root_ / "system.reg");
+    }
+}

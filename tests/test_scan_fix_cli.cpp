@@ -130,6 +130,19 @@ TEST(ScanFixCli, RestoreOfAFileRestoresThatFile) {
     EXPECT_EQ(Command(demo, "quorvane-cli restore --yes '" + other.string() + "'").status, 1);
 }
 
+TEST(ScanFixCli, APrefixWhoseRegistryCannotBeReadIsNotScannedFixedOrBackedUp) {
+    TempDir tmp;
+    fs::path demo = tmp / "demo";
+    ASSERT_TRUE(MakeDemoPrefix(demo));
+    fs::remove(demo / "system.reg");
+    fs::create_directory(demo / "system.reg");
+    for (const char* command : {"quorvane-cli scan", "quorvane-cli fix --yes", "quorvane-cli backup"}) {
+        CommandRun r = RunCommand("WINEPREFIX='" + demo.string() + "' " + QV_BIN_DIR + "/" + command + " 2>&1");
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_NE(r.out.find("system.reg is not a regular file"), std::string::npos) << command << ": " << r.out;
+    }
+}
+
 TEST(ScanFixCli, AFreshWinePrefixShowsOnlyFilesThatAreReallyMissing) {
     TempDir tmp;
     fs::path prefix = UnpackFreshPrefix(tmp.path());

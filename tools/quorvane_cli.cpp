@@ -32,6 +32,13 @@ std::string DisplayPath(qv::Prefix& prefix, const std::string& windowsPath) {
     return (ec ? *p : real).string();
 }
 
+bool RegistryReadable(qv::Prefix& prefix, const std::string& command) {
+    std::vector<std::string> unreadable = prefix.Registry().UnreadableHives();
+    for (const std::string& why : unreadable)
+        std::cerr << "quorvane-cli " << command << ": " << why << " Nothing was done.\n";
+    return unreadable.empty();
+}
+
 int main(int argc, char** argv) {
     qv::SetCommandLineArgs(argc, argv);
     CLI::App app{"Quorvane without a window: works on the Wine prefix in WINEPREFIX (else ~/.wine)"};

@@ -22,6 +22,10 @@ struct CliContext {
 // with links such as dosdevices/c: resolved (the Windows path when it cannot be mapped).
 std::string DisplayPath(qv::Prefix& prefix, const std::string& windowsPath);
 
+// False, after saying why on standard error, when a registry file of the prefix could not be
+// read: a scan or fix of what is left would judge a registry that is not there.
+bool RegistryReadable(qv::Prefix& prefix, const std::string& command);
+
 void AddStatusCommand(CLI::App& app, CliContext& context);
 void AddCheckUpdateCommand(CLI::App& app, CliContext& context);
 void AddScanCommand(CLI::App& app, CliContext& context);

@@ -45,6 +45,7 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
             }
         }
         context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            if (!RegistryReadable(prefix, "fix")) return 1;
             CliScanResult r = RunCliScan();
             std::vector<RepairRow> rows;
             size_t chosen = 0;

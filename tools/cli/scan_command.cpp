@@ -111,7 +111,8 @@ void AddScanCommand(CLI::App& app, CliContext& context) {
     static bool json = false;
     cmd->add_flag("--json", json, "Print one JSON object instead of a table");
     cmd->callback([&context] {
-        context.exitCode = context.WithPrefix([](qv::Prefix&) {
+        context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            if (!RegistryReadable(prefix, "scan")) return 1;
             CliScanResult r = RunCliScan();
             if (json)
                 PrintJson(r, std::cout);
