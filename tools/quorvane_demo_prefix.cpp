@@ -22,6 +22,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -106,9 +107,23 @@ public:
 private:
     // ---- files ---------------------------------------------------------------------------------
 
+    // The Unix path of a file the demo writes or removes. It must stay inside drive_c after
+    // every link is resolved: a fresh prefix links Desktop and Documents to the user's home,
+    // and the demo's files never go there.
     fs::path Unix(const std::string& windowsPath) const {
         const auto path = qv::WindowsToUnixPath(*prefix_, windowsPath);
         if (!path) throw std::runtime_error("no drive for " + windowsPath);
+        std::error_code ec;
+        const fs::path driveC = fs::canonical(prefix_->Root() / "drive_c", ec);
+        fs::path existing = *path;
+        while (!existing.empty() && existing != existing.root_path() && !fs::exists(existing, ec))
+            existing = existing.parent_path();
+        const fs::path real = fs::canonical(existing, ec);
+        auto mismatch = std::mismatch(driveC.begin(), driveC.end(), real.begin(), real.end());
+        if (driveC.empty() || mismatch.first != driveC.end())
+            throw std::runtime_error(windowsPath + " leads outside the prefix (to " + real.string() +
+                                     "); make the demo with samples/make-demo-prefix, which gives the profile "
+                                     "folders of its own");
         return *path;
     }
 
