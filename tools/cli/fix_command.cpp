@@ -61,7 +61,7 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
             qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(ConsoleAnswers(yes));
             CBackupStore store;
             CScanRepair repair(store);
-            RepairOutcome outcome = repair.FixSelected(rows);
+            RepairOutcome outcome = repair.FixSelected(rows, r.stores);
             qv::SetMessageBoxHandler(previous);
             if (!repair.BackupPath().empty()) {
                 std::optional<std::filesystem::path> unix = qv::WindowsToUnixPath(prefix, repair.BackupPath());
@@ -71,6 +71,11 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
                 case RepairOutcome::Repaired:
                     std::cerr << "Fixed " << chosen << " findings. Restore them with: quorvane-regedit /s \""
                               << repair.BackupPath() << "\"\n";
+                    std::cerr << "Deleted " << repair.DeletedTempInternetFiles() << " of "
+                              << r.stores.m_aTempInternetFiles.size() << " cached internet files and "
+                              << repair.DeletedCookies() << " of " << r.stores.m_aCookieFiles.size()
+                              << " cookie files.\n";
+                    for (const std::string& note : repair.Notes()) std::cerr << note << "\n";
                     return 0;
                 case RepairOutcome::Declined:
                     std::cerr << "Nothing was changed.\n";
