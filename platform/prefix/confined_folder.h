@@ -69,6 +69,8 @@ public:
     ConfinedFolder Child(const std::string& name) const;
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The open descriptor, for *at calls on entries of this folder; owned by this object.
+    int Descriptor() const { return fd_; }
     uint64_t Device() const { return dev_; }
     uint64_t Inode() const { return ino_; }
 
