@@ -2,7 +2,6 @@
 
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cctype>
 #include <fstream>
@@ -217,7 +216,9 @@ RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
     return RepairOutcome::Repaired;
 }
 
-RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows) {
+RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const CFindingStores& stores) {
+    m_notes.clear();
+    m_deletedTempInternetFiles = m_deletedCookies = 0;
     m_backupPath.clear();
     m_leftAlone.assign(rows.size(), false);
     m_repaired = 0;
@@ -242,45 +243,23 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows) {
         return outcome;
     }
     if (outcome != RepairOutcome::Repaired) return outcome;
-    DeleteTempInternetFiles();
-    DeleteCookies();
+    for (const auto* notes : {&stores.m_aTempInternetFolderNotes, &stores.m_aCookieFolderNotes})
+        m_notes.insert(m_notes.end(), notes->begin(), notes->end());
+    m_deletedTempInternetFiles = DeleteTempInternetFiles(stores.m_aTempInternetFileRecords);
+    m_deletedCookies = DeleteCookies(stores.m_aCookieFileRecords);
     return outcome;
 }
 
-void CScanRepair::DeleteTempInternetFiles() {
-    std::string profile;
-    std::vector<std::string> bases;
-    if (CSystem32::GetSpecialFolder(CSIDL_PROFILE, profile))
-        bases.push_back(profile + "Local Settings\\Temporary Internet Files\\Content.IE5");
-    // Wine keeps the cache where the profile's shell folders say.
-    std::string cache;
-    if (CSystem32::GetSpecialFolder(CSIDL_INTERNET_CACHE, cache)) {
-        bases.push_back(cache + "Content.IE5");
-        bases.push_back(cache + "IE");
-    }
-    for (const std::string& base : bases) {
-        WIN32_FIND_DATAA data;
-        HANDLE h = FindFirstFileA((base + "\\*.*").c_str(), &data);
-        if (h == INVALID_HANDLE_VALUE) continue;
-        std::vector<std::string> folders;
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(base + "\\" + name);
-        } while (FindNextFileA(h, &data));
-        FindClose(h);
-        for (const std::string& folder : folders) CSystem32::ShellDeleteDir(folder);
-    }
+size_t CScanRepair::DeleteTempInternetFiles(const std::vector<CachedFileRecord>& files) {
+    CachedFileDeletion done = DeleteCachedFiles(files);
+    m_notes.insert(m_notes.end(), done.notes.begin(), done.notes.end());
+    return done.deleted;
 }
 
-void CScanRepair::DeleteCookies() {
-    std::string profile;
-    if (CSystem32::GetSpecialFolder(CSIDL_PROFILE, profile)) CSystem32::ShellDeleteFiles(profile + "Cookies");
-    std::string cookies;
-    if (CSystem32::GetSpecialFolder(CSIDL_COOKIES, cookies)) {
-        cookies.pop_back();  // the folder itself: its files go, its subfolders stay
-        CSystem32::ShellDeleteFiles(cookies);
-    }
+size_t CScanRepair::DeleteCookies(const std::vector<CachedFileRecord>& files) {
+    CachedFileDeletion done = DeleteCachedFiles(files);
+    m_notes.insert(m_notes.end(), done.notes.begin(), done.notes.end());
+    return done.deleted;
 }
 
 int TotalItemCount(size_t listedRows, const CFindingStores& stores) {

@@ -41,12 +41,16 @@ public:
     // would delete a protected key are left alone and reported.
     RepairOutcome RepairSelected(const std::vector<RepairRow>& rows);
 
-    // Backup, then repair, then (when repaired) the cached internet files and cookies.
-    RepairOutcome FixSelected(const std::vector<RepairRow>& rows);
+    // Backup, then repair, then (when repaired) the cached internet files and cookies that
+    // the scan behind `stores` counted.
+    RepairOutcome FixSelected(const std::vector<RepairRow>& rows, const CFindingStores& stores);
 
-    // Empties the cached internet files' folders and deletes the cookie files.
-    void DeleteTempInternetFiles();
-    void DeleteCookies();
+    // Delete the cached internet files (m_aTempInternetFileRecords) or the cookie files
+    // (m_aCookieFileRecords) a scan counted, each only while it is still the file counted
+    // and in a folder inside the prefix's drive_c; cache subfolders left empty go too.
+    // Return how many files were deleted; folders left alone are added to Notes().
+    size_t DeleteTempInternetFiles(const std::vector<CachedFileRecord>& files);
+    size_t DeleteCookies(const std::vector<CachedFileRecord>& files);
 
     // True when deleting this row's entry would remove a hive root or a container key (App
     // Paths, SharedDlls, Fonts, Help, Uninstall, the Run keys, FileExts) or one of their
@@ -64,6 +68,11 @@ public:
     const std::string& BackupPath() const { return m_backupPath; }
     // Why the last FixSelected did not repair, for the user.
     const std::string& Problem() const { return m_problem; }
+    // The cache and cookie folders the last FixSelected (and the scan before it) left alone,
+    // and why; one line each.
+    const std::vector<std::string>& Notes() const { return m_notes; }
+    size_t DeletedTempInternetFiles() const { return m_deletedTempInternetFiles; }
+    size_t DeletedCookies() const { return m_deletedCookies; }
 
 private:
     // Why the registry cannot be written now (Wine running, an unreadable hive); empty when
@@ -76,6 +85,9 @@ private:
     std::vector<std::pair<size_t, std::string>> m_refused;
     std::vector<bool> m_leftAlone;
     size_t m_repaired = 0;
+    std::vector<std::string> m_notes;
+    size_t m_deletedTempInternetFiles = 0;
+    size_t m_deletedCookies = 0;
 };
 
 // The figure of the results page's caption: every listed finding, plus the cached internet

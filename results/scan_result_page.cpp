@@ -167,7 +167,9 @@ void CTopicDlgScanResult::FixSelected() {
     std::vector<RepairRow> rows = ReadRows();
     CBackupStore store;
     CScanRepair repair(store);
-    RepairOutcome outcome = repair.FixSelected(rows);
+    static const CFindingStores kNone;
+    const CFindingStores* stores = ScanStores();
+    RepairOutcome outcome = repair.FixSelected(rows, stores != nullptr ? *stores : kNone);
     if (outcome != RepairOutcome::Repaired) {
         // Declined, or nothing deleted for a reason the repair has already shown.
         if (m_pMainDlg != nullptr) m_pMainDlg->ShowPage(0);
@@ -179,6 +181,11 @@ void CTopicDlgScanResult::FixSelected() {
     }
     m_list.DeleteCheckedRows();
     UpdateTotalCaption();
+    if (!repair.Notes().empty()) {
+        std::string text(StringText(905));
+        for (const std::string& note : repair.Notes()) text += note + "\n";
+        MessageBoxA(nullptr, text.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONINFORMATION);
+    }
     if (g_fixPauseMilliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(g_fixPauseMilliseconds));
     PromptRestart();
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/cached_file_set.h"
 #include "scan/finding_records.h"
 
 // The six startup stores: where each Run key's stale entries go.
@@ -34,9 +35,16 @@ struct CFindingStores {
     std::vector<std::string> m_aStartMenuShortcuts;
     std::vector<std::string> m_aCookieFiles;
     std::vector<std::string> m_aTempInternetFiles;
+    // Beside the two name stores, one record per name (same order) that finds the very file
+    // again: a repair deletes these files and no others. And the folders their scanners
+    // skipped, with the reason.
+    std::vector<CachedFileRecord> m_aCookieFileRecords;
+    std::vector<CachedFileRecord> m_aTempInternetFileRecords;
+    std::vector<std::string> m_aCookieFolderNotes;
+    std::vector<std::string> m_aTempInternetFolderNotes;
 
-    // Empties every store but the cookie and temporary-file stores, which their scanners
-    // empty themselves when they start.
+    // Empties every store but the cookie and temporary-file stores (with their records and
+    // notes), which their scanners empty themselves when they start.
     void Empty();
 
     // The cached internet files and cookies a repair clears.

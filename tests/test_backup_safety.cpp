@@ -77,6 +77,7 @@ protected:
 
     MessageBoxRecorder boxes{IDYES};
     CBackupStore store;
+    const CFindingStores noCache;
 };
 
 }  // namespace
@@ -96,7 +97,7 @@ TEST_F(BackupSafetyTest, AFixNeverAppendsToABackupOfTheSameMinute) {
 
     CScanRepair repair(store);
     std::vector<RepairRow> rows{Row("Shared DLLs", "C:\\gone.dll", kDlls, "VAL")};
-    ASSERT_EQ(repair.FixSelected(rows), RepairOutcome::Repaired);
+    ASSERT_EQ(repair.FixSelected(rows, noCache), RepairOutcome::Repaired);
     EXPECT_EQ(ReadFile(empty), "");
     EXPECT_EQ(ReadFile(cut), cutText);
     fs::path backup = Unix(repair.BackupPath());
@@ -117,8 +118,8 @@ TEST_F(BackupSafetyTest, RestoreTakesTheFileChosenAmongBackupsOfOneMinute) {
     CScanRepair first(store), second(store);
     std::vector<RepairRow> a{Row("Shared DLLs", "C:\\first.dll", kDlls, "VAL")};
     std::vector<RepairRow> b{Row("Shared DLLs", "C:\\second.dll", kDlls, "VAL")};
-    ASSERT_EQ(first.FixSelected(a), RepairOutcome::Repaired);
-    ASSERT_EQ(second.FixSelected(b), RepairOutcome::Repaired);
+    ASSERT_EQ(first.FixSelected(a, noCache), RepairOutcome::Repaired);
+    ASSERT_EQ(second.FixSelected(b, noCache), RepairOutcome::Repaired);
     ASSERT_NE(first.BackupPath(), second.BackupPath());
 
     // Every spelling of the second file names it: Windows path, drive_c, dosdevices, relative.
@@ -159,13 +160,13 @@ TEST_F(BackupSafetyTest, ARefusedFixLeavesNoBackupAndChangesNothing) {
     {
         FakeWineServer wine(root_);
         CScanRepair repair(store);
-        EXPECT_EQ(repair.FixSelected(rows), RepairOutcome::RegistryRefused);
+        EXPECT_EQ(repair.FixSelected(rows, noCache), RepairOutcome::RegistryRefused);
         EXPECT_NE(repair.Problem().find("wineserver -k"), std::string::npos) << repair.Problem();
     }
     // The disk fills up while the deletions are saved.
     qv::SetWriteFaultHook([](size_t) { return false; });
     CScanRepair repair(store);
-    EXPECT_EQ(repair.FixSelected(rows), RepairOutcome::RegistryRefused);
+    EXPECT_EQ(repair.FixSelected(rows, noCache), RepairOutcome::RegistryRefused);
     qv::SetWriteFaultHook(nullptr);
     EXPECT_TRUE(repair.BackupPath().empty());
     EXPECT_EQ(ReadFile(root_ / "system.reg"), system);
@@ -203,7 +204,7 @@ TEST_F(BackupSafetyTest, AwkwardNamesComeBackExactlyOrAreRefused) {
 
         CScanRepair repair(store);
         std::vector<RepairRow> rows{Row("Application Path", app, kAppPaths + "\\" + app, "KEY")};
-        ASSERT_EQ(repair.FixSelected(rows), RepairOutcome::Repaired);
+        ASSERT_EQ(repair.FixSelected(rows, noCache), RepairOutcome::Repaired);
         if (c.refused) {
             ASSERT_EQ(repair.Refused().size(), 1u);
             EXPECT_TRUE(repair.LeftAlone(0));

@@ -185,3 +185,48 @@ TEST(ScanFixCli, TheDemoPrefixShowsItsStaleEntriesInEveryCategory) {
     EXPECT_EQ(doc["temp_internet_files"], 6);
     EXPECT_EQ(doc["cookie_files"], 3);
 }
+
+TEST(ScanFixCli, BrowserFoldersLinkedOutOfTheDemoPrefixAreLeftAlone) {
+    TempDir tmp;
+    fs::path demo = tmp / "demo";
+    ASSERT_TRUE(MakeDemoPrefix(demo));
+    // The profile's own cookie folder and "Local Settings" lead to the user's files.
+    const fs::path outside = tmp / "home";
+    std::map<fs::path, std::string> decoys;
+    for (const char* name : {"cookies/root@orbitarcade[1].txt", "cookies/notes.txt", "cookies/letter.odt",
+                             "local/Temporary Internet Files/Content.IE5/Q7XK2M4P/launcher_news[1].htm",
+                             "local/Temporary Internet Files/Content.IE5/Q7XK2M4P/thesis.odt"}) {
+        fs::create_directories((outside / name).parent_path());
+        WriteFile(outside / name, std::string("decoy ") + name);
+        decoys[outside / name] = std::string("decoy ") + name;
+    }
+    const fs::path profile = demo / "drive_c/users/root";
+    fs::remove_all(profile / "Cookies");
+    fs::create_directory_symlink(outside / "cookies", profile / "Cookies");
+    fs::remove_all(profile / "Local Settings");
+    fs::create_directory_symlink(outside / "local", profile / "Local Settings");
+
+    nlohmann::json before = nlohmann::json::parse(Command(demo, "quorvane-cli scan --json").out);
+    EXPECT_EQ(before["temp_internet_files"], 6);  // the shell folders' cache inside the prefix
+    EXPECT_EQ(before["cookie_files"], 3);
+
+    CommandRun fix = RunCommand("WINEPREFIX='" + demo.string() + "' " + QV_BIN_DIR + "/quorvane-cli fix --yes 2>&1");
+    ASSERT_EQ(fix.status, 0) << fix.out;
+    EXPECT_NE(fix.out.find("Deleted 6 of 6 cached internet files and 3 of 3 cookie files."), std::string::npos)
+        << fix.out;
+    EXPECT_NE(fix.out.find("Skipped C:\\users\\root\\Cookies: it leads outside the prefix (to " +
+                           fs::canonical(outside / "cookies").string() + ")"),
+              std::string::npos)
+        << fix.out;
+    for (const auto& [file, content] : decoys) EXPECT_EQ(ReadFile(file), content) << file;
+    const fs::path local = profile / "AppData/Local/Microsoft/Windows";
+    EXPECT_FALSE(fs::exists(local / "INetCookies/root@orbitarcade[1].txt"));
+    EXPECT_TRUE(fs::exists(local / "INetCookies/index.dat"));
+    EXPECT_FALSE(fs::exists(local / "INetCache/Content.IE5/Q7XK2M4P"));
+    EXPECT_TRUE(fs::exists(local / "INetCache/Content.IE5/0FJ8TN6C"));  // empty before: not the scan's
+    EXPECT_TRUE(fs::exists(local / "INetCache/Content.IE5/index.dat"));
+
+    nlohmann::json after = nlohmann::json::parse(Command(demo, "quorvane-cli scan --json").out);
+    EXPECT_EQ(after["temp_internet_files"], 0);
+    EXPECT_EQ(after["cookie_files"], 0);
+}

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/derived_paths.h"
+#include "cache_scan.h"
 #include "message_box_recorder.h"
 #include "platform/prefix/drive_map.h"
 #include "results/scan_repair.h"
@@ -38,6 +39,7 @@ protected:
     fs::path BackupFile(const CScanRepair& r) { return *qv::WindowsToUnixPath(*qv::ActivePrefix(), r.BackupPath()); }
 
     std::vector<RepairRow> rows;
+    CFindingStores stores;  // what a scan of the caches found; nothing unless a test scans
     MessageBoxRecorder boxes{IDYES};
     std::vector<std::string>& shown = boxes.shown;
     int& answer = boxes.answer;
@@ -49,7 +51,7 @@ protected:
 TEST_F(ScanRepairTest, CheckedRowsAreBackedUpThenDeletedTheOthersStay) {
     for (int i : {0, 3, 7}) rows[i].checked = true;
     CScanRepair repair(store);
-    EXPECT_EQ(repair.FixSelected(rows), RepairOutcome::Repaired);
+    EXPECT_EQ(repair.FixSelected(rows, stores), RepairOutcome::Repaired);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(Has(i), i != 0 && i != 3 && i != 7) << i;
     std::string backup = ReadFile(BackupFile(repair));
     EXPECT_EQ(backup.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
@@ -64,7 +66,7 @@ TEST_F(ScanRepairTest, DecliningChangesNothingButKeepsTheBackup) {
     rows[2].checked = true;
     answer = IDNO;
     CScanRepair repair(store);
-    EXPECT_EQ(repair.FixSelected(rows), RepairOutcome::Declined);
+    EXPECT_EQ(repair.FixSelected(rows, stores), RepairOutcome::Declined);
     EXPECT_TRUE(Has(2));
     EXPECT_TRUE(fs::exists(BackupFile(repair)));
 }
@@ -76,7 +78,7 @@ TEST_F(ScanRepairTest, NothingIsDeletedWithoutACompleteBackup) {
     fs::create_directories(appData.parent_path().parent_path());
     WriteFile(appData.parent_path(), "not a folder");
     CScanRepair repair(store);
-    EXPECT_EQ(repair.FixSelected(rows), RepairOutcome::BackupIncomplete);
+    EXPECT_EQ(repair.FixSelected(rows, stores), RepairOutcome::BackupIncomplete);
     EXPECT_TRUE(Has(1));
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back().rfind("The backup of the selected entries could not be completed", 0), 0u);
@@ -110,7 +112,7 @@ TEST_F(ScanRepairTest, RowsNamingContainersOrRootsAreRefused) {
                      "HKEY_LOCAL_MACHINE", "KEY"},
                     true});
     CScanRepair repair(store);
-    EXPECT_EQ(repair.FixSelected(rows), RepairOutcome::Repaired);
+    EXPECT_EQ(repair.FixSelected(rows, stores), RepairOutcome::Repaired);
     EXPECT_FALSE(Has(4));
     int v = 0;
     EXPECT_TRUE(CSystem32::GetRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Keep", "x", v,
@@ -125,14 +127,19 @@ TEST_F(ScanRepairTest, GoneEntriesFileRowsAndTheCachesAfterAFix) {
     fs::path cached = MakeFile("users/tester/Local Settings/Temporary Internet Files/Content.IE5/AB12CD34/page.htm");
     fs::path loose = MakeFile("users/tester/Local Settings/Temporary Internet Files/Content.IE5/index.dat");
     fs::path cookie = MakeFile("users/tester/Cookies/tester@example.txt");
+    stores = ScanCaches().stores;
     CScanRepair repair(store);
-    EXPECT_EQ(repair.FixSelected(rows), RepairOutcome::Repaired);
+    EXPECT_EQ(repair.FixSelected(rows, stores), RepairOutcome::Repaired);
     EXPECT_TRUE(fs::exists(shortcut));  // a file row only leaves the list
     EXPECT_FALSE(fs::exists(cached.parent_path()));
     EXPECT_TRUE(fs::exists(loose));  // files directly in the cache folder stay
     EXPECT_FALSE(fs::exists(cookie));
 
-    CFindingStores stores;
+    EXPECT_EQ(repair.DeletedTempInternetFiles(), 1u);
+    EXPECT_EQ(repair.DeletedCookies(), 1u);
+    EXPECT_TRUE(repair.Notes().empty());
+
+    stores = CFindingStores{};
     stores.m_aCookieFiles = {"a", "b"};
     stores.m_aTempInternetFiles = {"c"};
     EXPECT_EQ(TotalItemCount(7, stores), 10);

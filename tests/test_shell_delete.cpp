@@ -102,6 +102,23 @@ TEST_F(ShellDeleteTest, DeleteFilesRefusesToEmptySystemFolders) {
     EXPECT_FALSE(fs::exists(DriveC() / "root.txt"));
 }
 
+TEST_F(ShellDeleteTest, NothingOutsideDriveCIsDeletedWhateverThePathSays) {
+    fs::path outside = Outside();
+    fs::create_directory_symlink(outside, DriveC() / "users/tester/Linked");
+    std::string z = "Z:" + outside.string();
+    for (char& c : z)
+        if (c == '/') c = '\\';
+    for (const std::string& pattern : {z + "\\*.txt", z + "\\precious.txt", z, z + "\\deep\\*",
+                                       std::string("C:\\users\\tester\\Linked\\*.txt"),
+                                       std::string("C:\\users\\tester\\Linked\\precious.txt"),
+                                       std::string("C:\\users\\tester\\Linked")})
+        EXPECT_EQ(CSystem32::ShellDeleteFiles(pattern), 0) << pattern;
+    for (const std::string& path : {z + "\\deep", std::string("C:\\users\\tester\\Linked\\deep")})
+        EXPECT_EQ(CSystem32::ShellDeleteDir(path), 0) << path;
+    ExpectOutsideIntact(outside);
+    EXPECT_TRUE(fs::is_symlink(DriveC() / "users/tester/Linked"));
+}
+
 TEST_F(ShellDeleteTest, SpecialFolderEndsInABackslash) {
     std::string path;
     ASSERT_EQ(CSystem32::GetSpecialFolder(CSIDL_PROFILE, path), 1);

@@ -224,6 +224,32 @@ TEST_F(ScanToFixTest, FixWithRowsCheckedAtZeroThreeAndSevenDeletesExactlyThoseEn
     EXPECT_TRUE(m_dlg->m_pHomePage->IsShown());
 }
 
+TEST_F(ScanToFixTest, FixClearsTheCachedFilesTheScanCountedAndNamesTheFoldersLeftAlone) {
+    MakeStaleEntries(1, 1);
+    const std::string local = "users/tester/AppData/Local/Microsoft/Windows/";
+    const auto cookie = MakeFile(local + "INetCookies/tester@site[1].txt");
+    const auto cached = MakeFile(local + "INetCache/Content.IE5/AB12/page.htm");
+    // The profile's own cookie folder leads to the user's files outside the prefix.
+    const auto outside = temp_.path() / "home" / "cookies";
+    std::filesystem::create_directories(outside);
+    qvtest::WriteFile(outside / "letter.txt", "keep");
+    std::filesystem::create_directory_symlink(outside, DriveC() / "users/tester/Cookies");
+    ScanToTheEnd();
+    EXPECT_EQ(ScanPage().Stores().CachedFileCount(), 2u);
+    const auto later = MakeFile(local + "INetCookies/later.txt");  // after the scan: stays
+
+    Answers answers({{std::string(StringText(187)), IDYES}, {std::string(StringText(188)), IDNO}});
+    ResultPage().FixButton().Click();
+    guitest::Pump();
+
+    EXPECT_EQ(answers.Asked(), (std::vector<std::string>{std::string(StringText(187)), std::string(StringText(107)),
+                                                         std::string(StringText(188))}));
+    EXPECT_FALSE(std::filesystem::exists(cookie));
+    EXPECT_FALSE(std::filesystem::exists(cached));
+    EXPECT_TRUE(std::filesystem::exists(later));
+    EXPECT_EQ(qvtest::ReadFile(outside / "letter.txt"), "keep");
+}
+
 TEST_F(ScanToFixTest, DecliningTheConfirmationChangesNothingInTheRegistryOrTheList) {
     MakeStaleEntries(3, 3);
     ScanToTheEnd();

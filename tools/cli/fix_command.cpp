@@ -62,7 +62,7 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
             qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(ConsoleAnswers(yes));
             CBackupStore store;
             CScanRepair repair(store);
-            RepairOutcome outcome = repair.FixSelected(rows);
+            RepairOutcome outcome = repair.FixSelected(rows, r.stores);
             qv::SetMessageBoxHandler(previous);
             if (!repair.BackupPath().empty()) {
                 std::cout << "Backup: " << DisplayPath(prefix, repair.BackupPath()) << "\n";
@@ -72,6 +72,11 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
                     for (const auto& [row, why] : repair.Refused()) std::cerr << "Left alone: " << why << "\n";
                     std::cerr << "Fixed " << repair.RepairedCount() << " findings. Restore them with: quorvane-regedit /s \""
                               << repair.BackupPath() << "\"\n";
+                    std::cerr << "Deleted " << repair.DeletedTempInternetFiles() << " of "
+                              << r.stores.m_aTempInternetFiles.size() << " cached internet files and "
+                              << repair.DeletedCookies() << " of " << r.stores.m_aCookieFiles.size()
+                              << " cookie files.\n";
+                    for (const std::string& note : repair.Notes()) std::cerr << note << "\n";
                     return 0;
                 case RepairOutcome::Declined:
                     std::cerr << "Nothing was changed.\n";

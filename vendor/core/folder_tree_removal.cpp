@@ -75,13 +75,19 @@ bool RemoveEntries(DIR* dir, dev_t device, int depth) {
 
 }  // namespace
 
-bool RemoveFolderTree(const std::filesystem::path& folder) {
+bool RemoveFolderTreeAt(int parentFd, const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
     struct stat info;
-    if (::lstat(folder.c_str(), &info) != 0) return false;
-    if (S_ISLNK(info.st_mode)) return ::unlink(folder.c_str()) == 0;
+    if (::fstatat(parentFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(info.st_mode)) return ::unlinkat(parentFd, name.c_str(), 0) == 0;
     if (!S_ISDIR(info.st_mode)) return false;
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino) {
+        ::close(fd);
+        return false;
+    }
     DIR* dir = ::fdopendir(fd);
     if (dir == nullptr) {
         ::close(fd);
@@ -89,7 +95,7 @@ bool RemoveFolderTree(const std::filesystem::path& folder) {
     }
     bool complete = RemoveEntries(dir, info.st_dev, 0);
     ::closedir(dir);
-    return ::rmdir(folder.c_str()) == 0 && complete;
+    return ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0 && complete;
 }
 
 }  // namespace qv

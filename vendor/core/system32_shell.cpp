@@ -2,11 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <dirent.h>
-
 #include <string>
 #include <vector>
 
+#include "platform/prefix/confined_folder.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
 #include "platform/win32/special_folders.h"
@@ -26,25 +25,30 @@ bool IsFolder(const fs::path& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The folder `unixFolder`, opened by descriptor from the prefix's drive_c, when its path
+// with every link resolved lies inside drive_c; not open otherwise. Nothing outside drive_c
+// is ever deleted, whatever a path or a link says.
+qv::ConfinedFolder OpenInsideDriveC(const qv::Prefix& prefix, const fs::path& unixFolder) {
+    fs::path driveC = qv::RealDriveC(prefix);
+    qv::FolderPlace place = qv::PlaceFolder(driveC, unixFolder);
+    if (place.kind != qv::FolderPlace::kInside) return {};
+    return qv::ConfinedFolder::Open(driveC, place.components);
+}
+
 // Deletes the entries of `folder` whose names match `pattern` and that are not folders
 // (nor links to folders); false when one of them could not be deleted or none matched.
-bool DeleteMatchingFiles(const fs::path& folder, const std::string& pattern) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != ".." && qv::MatchesWildcard(name, pattern)) names.push_back(name);
-        }
-        ::closedir(dir);
-    }
+bool DeleteMatchingFiles(const qv::ConfinedFolder& folder, const std::string& pattern) {
     bool matched = false;
     bool complete = true;
-    for (const std::string& name : names) {
-        fs::path path = folder / name;
-        if (IsFolder(path)) continue;
+    for (const qv::FolderEntry& entry : folder.Entries()) {
+        if (!qv::MatchesWildcard(entry.name, pattern) || S_ISDIR(entry.mode)) continue;
+        struct stat target;
+        if (S_ISLNK(entry.mode) && ::fstatat(folder.Descriptor(), entry.name.c_str(), &target, 0) == 0 &&
+            S_ISDIR(target.st_mode))
+            continue;
         matched = true;
-        // unlink removes a link itself, never what it points to.
-        if (::unlink(path.c_str()) != 0) complete = false;
+        // unlinkat removes a link itself, never what it points to.
+        if (::unlinkat(folder.Descriptor(), entry.name.c_str(), 0) != 0) complete = false;
     }
     return matched && complete;
 }
@@ -76,16 +80,18 @@ int CSystem32::ShellDeleteFiles(const std::string& pattern) {
         if (!named) return 0;
         if (!IsFolder(*named)) {
             // One file named exactly (or a link to one).
-            struct stat info;
-            if (::lstat(named->c_str(), &info) != 0) return 0;
-            return ::unlink(named->c_str()) == 0 ? 1 : 0;
+            qv::ConfinedFolder parent = OpenInsideDriveC(*prefix, named->parent_path());
+            if (!parent.IsOpen()) return 0;
+            return ::unlinkat(parent.Descriptor(), named->filename().c_str(), 0) == 0 ? 1 : 0;
         }
         // A folder named without a pattern: its files go, the folder and its subfolders stay.
         folder = named;
         name.assign(1, '*');
     }
     if (qv::IsProtectedFromEmptying(*folder)) return 0;
-    return DeleteMatchingFiles(*folder, name) ? 1 : 0;
+    qv::ConfinedFolder open = OpenInsideDriveC(*prefix, *folder);
+    if (!open.IsOpen()) return 0;
+    return DeleteMatchingFiles(open, name) ? 1 : 0;
 }
 
 int CSystem32::ShellDeleteDir(const std::string& path) {
@@ -99,6 +105,8 @@ int CSystem32::ShellDeleteDir(const std::string& path) {
     if (::lstat(folder->c_str(), &info) != 0) return 0;
     if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode)) return 0;
     if (qv::IsProtectedFromRemoval(*folder)) return 0;
+    qv::ConfinedFolder parent = OpenInsideDriveC(*prefix, folder->parent_path());
+    if (!parent.IsOpen()) return 0;
     // A link is removed as a link, whatever it points to.
-    return qv::RemoveFolderTree(*folder) ? 1 : 0;
+    return qv::RemoveFolderTreeAt(parent.Descriptor(), folder->filename().string()) ? 1 : 0;
 }
