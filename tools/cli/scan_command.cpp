@@ -114,6 +114,9 @@ void AddScanCommand(CLI::App& app, CliContext& context) {
         context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
             if (!RegistryReadable(prefix, "scan")) return 1;
             CliScanResult r = RunCliScan();
+            // Folders the cache and cookie scanners left alone (links out of the prefix).
+            for (const auto* notes : {&r.stores.m_aTempInternetFolderNotes, &r.stores.m_aCookieFolderNotes})
+                for (const std::string& note : *notes) std::cerr << "quorvane-cli scan: " << note << "\n";
             if (json)
                 PrintJson(r, std::cout);
             else
