@@ -66,15 +66,17 @@ void ExpectedSections(const RegistryStore& store, const BackupEntry& e, std::vec
     RegRoot root;
     const Key* top = TopKey(store, e, &root, false);
     if (!top) return;
+    // The writer walks the whole subtree also for one value, and an empty name (the default
+    // value) writes every value: a backup may hold more than is deleted, never less.
     std::u16string wanted = reg::ToUtf16(e.valueName);
+    bool all = e.wholeKey || wanted.empty();
     auto add = [&](const Key* k, std::u16string path) {
         Section s{root, NormalPath(path), {}};
         for (const reg::Value& v : k->Values())
-            if (e.wholeKey || v.name == wanted) s.values.push_back(v);
+            if (all || reg::NamesEqual(v.name, wanted)) s.values.push_back(v);
         out.push_back(std::move(s));
     };
     add(top, reg::ToUtf16(e.keyPath));
-    if (!e.wholeKey) return;
     struct Frame {
         const Key* key;
         std::u16string path;
@@ -149,12 +151,10 @@ std::string BackupRefusal(const RegistryStore& store, const BackupEntry& e) {
     const Key* linkOrKey = TopKey(store, e, &root, true);
     if (!linkOrKey) return {};  // gone: nothing to back up, nothing to delete
     if (linkOrKey->isLink) return Describe(e) + " is a registry link, which a .reg file cannot carry";
-    if (!e.wholeKey) {
-        const reg::Value* v = linkOrKey->FindValue(reg::ToUtf16(e.valueName));
-        if (v && !SurvivesText(v->name))
-            return Describe(e) + ": the value name " + PrintableName(v->name) + " cannot be written to a .reg file exactly";
-        return {};
-    }
+    // A value is written from every key of the subtree that holds one of its name, so the
+    // whole subtree must be writable either way.
+    const std::u16string wanted = reg::ToUtf16(e.valueName);
+    const bool all = e.wholeKey || wanted.empty();
     struct Frame {
         const Key* key;
         std::u16string below;
@@ -164,9 +164,11 @@ std::string BackupRefusal(const RegistryStore& store, const BackupEntry& e) {
     while (!stack.empty()) {
         Frame f = std::move(stack.back());
         stack.pop_back();
-        if (f.depth > kMaxDepth) return Describe(e) + " is nested deeper than any registry key may be";
+        if (f.depth + 1 >= kMaxDepth) return Describe(e) + " is nested deeper than any registry key may be";
+        if (e.wholeKey && f.key->keyClass)
+            return Describe(e, f.below) + " carries a class name, which a .reg file cannot carry";
         for (const reg::Value& v : f.key->Values())
-            if (!SurvivesText(v.name))
+            if ((all || reg::NamesEqual(v.name, wanted)) && !SurvivesText(v.name))
                 return Describe(e, f.below) + ": the value name " + PrintableName(v.name) +
                        " cannot be written to a .reg file exactly";
         for (const auto& sub : f.key->Subkeys()) {

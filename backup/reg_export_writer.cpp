@@ -249,8 +249,11 @@ void CRegExportWriter::ExportKeyValues(HKEY parent, const std::string& subkey, c
     std::string out = "\n[" + sectionPath + "]\n";
     std::string text;
     qv::RawValue v;
+    // Names are matched as the registry matches them, without regard to case, so that the
+    // backup holds the value that deleting this name removes.
+    const std::u16string wanted = qv::reg::ToUtf16(valueName);
     for (DWORD i = 0; RegEnumValueRaw(key, i, v) == ERROR_SUCCESS; ++i) {
-        if (!valueName.empty() && v.name != valueName) continue;
+        if (!valueName.empty() && !qv::reg::NamesEqual(qv::reg::ToUtf16(v.name), wanted)) continue;
         if (v.name.empty()) {
             m_strNamePart = "@=";
         } else {

@@ -199,7 +199,14 @@ RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
         else
             CSystem32::DeleteRegistryKey(f.key, root);
     }
-    if (batch.Commit() != ERROR_SUCCESS) {
+    // The backup was taken from what this process read: when another program changed the
+    // files since, the deletions are not put on top of its version (they could remove what
+    // the backup does not hold).
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    if (prefix) prefix->Registry().SetRebaseAllowed(false);
+    long saved = batch.Commit();
+    if (prefix) prefix->Registry().SetRebaseAllowed(true);
+    if (saved != ERROR_SUCCESS) {
         m_problem = std::string(StringText(903)) + batch.Error();
         m_repaired = 0;
         return RepairOutcome::RegistryRefused;
@@ -229,6 +236,12 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const
         MessageBoxA(nullptr, m_problem.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONERROR);
         return RepairOutcome::RegistryRefused;
     }
+    // The backup and the deletions work on the files as they are now, not as they were when
+    // the scan (or the window) read them.
+    if (std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix()) {
+        auto lock = prefix->Registry().WriteLock();
+        prefix->Registry().ReloadChangedFiles();
+    }
     if (!BackupSelected(rows)) {
         MessageBoxA(nullptr, (std::string(StringText(901)) + m_problem).c_str(), std::string(StringText(107)).c_str(),
                     MB_OK | MB_ICONERROR);
@@ -236,9 +249,13 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const
     }
     RepairOutcome outcome = RepairSelected(rows);
     if (outcome == RepairOutcome::RegistryRefused) {
-        // Nothing was deleted, so the backup holds nothing worth keeping.
-        m_store.DiscardBackup(m_backupPath);
-        m_backupPath.clear();
+        // When nothing was deleted the backup holds nothing worth keeping; a save that left
+        // some file changed all the same keeps it.
+        std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+        if (!prefix || !prefix->Registry().LastCommitLeftChanges()) {
+            m_store.DiscardBackup(m_backupPath);
+            m_backupPath.clear();
+        }
         MessageBoxA(nullptr, m_problem.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONERROR);
         return outcome;
     }

@@ -287,3 +287,53 @@ TEST_F(BackupSafetyTest, ABackupOfAPrefixWithAnUnreadableFileFailsAndSaysWhich) 
         fs::remove_all(root_ / "system.reg");
     }
 }
+
+// The registry finds values without regard to case: a row whose name differs from the stored
+// one only in case deletes the stored value, so that value is what the backup must hold. A
+// value row on a key with subkeys, and one for the default value, are backed up too.
+TEST_F(BackupSafetyTest, AValueRowBacksUpTheValueItsDeletionRemoves) {
+    const std::string run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    CSystem32::SetRegistryValue(kDlls, "C:\\Windows\\Gone.dll", 7, HKEY_LOCAL_MACHINE);
+    CSystem32::SetRegistryValue(run, "Gone", "C:\\gone.exe", HKEY_LOCAL_MACHINE);
+    CSystem32::SetRegistryValue(run + "\\AutorunsDisabled", "Other", "C:\\other.exe", HKEY_LOCAL_MACHINE);
+    CSystem32::SetRegistryValue(kAppPaths + "\\gone.exe", "", "C:\\gone.exe", HKEY_LOCAL_MACHINE);
+    CSystem32::SetRegistryValue(kAppPaths + "\\gone.exe", "Path", "C:\\", HKEY_LOCAL_MACHINE);
+    const std::string dlls = ExportText("HKEY_LOCAL_MACHINE\\" + kDlls), runs = ExportText("HKEY_LOCAL_MACHINE\\" + run),
+                      app = ExportText("HKEY_LOCAL_MACHINE\\" + kAppPaths + "\\gone.exe");
+    std::vector<RepairRow> rows{Row("Shared DLLs", "c:\\windows\\gone.dll", kDlls, "VAL"),
+                                Row("Startup Programs", "Gone", run, "VAL"),
+                                Row("x", "", kAppPaths + "\\gone.exe", "VAL")};
+    CScanRepair repair(store);
+    ASSERT_EQ(repair.FixSelected(rows, noCache), RepairOutcome::Repaired) << repair.Problem();
+    int v = 0;
+    EXPECT_FALSE(CSystem32::GetRegistryValue(kDlls, "C:\\Windows\\Gone.dll", v, HKEY_LOCAL_MACHINE));
+    ASSERT_TRUE(store.RestoreBackupFile(repair.BackupPath()));
+    EXPECT_EQ(ExportText("HKEY_LOCAL_MACHINE\\" + kDlls), dlls);
+    EXPECT_EQ(ExportText("HKEY_LOCAL_MACHINE\\" + run), runs);
+    EXPECT_EQ(ExportText("HKEY_LOCAL_MACHINE\\" + kAppPaths + "\\gone.exe"), app);
+}
+
+// Another program changes the files while the user reads the confirmation: the deletions,
+// taken from what was backed up, are not put on top of its version.
+TEST_F(BackupSafetyTest, AChangeSavedBetweenBackupAndDeletionStopsTheDeletion) {
+    const std::string uninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gone";
+    CSystem32::SetRegistryValue(uninstall, "DisplayName", "Gone", HKEY_LOCAL_MACHINE);
+    qv::SetMessageBoxHandler([&](const std::string& text, const std::string&, unsigned type) {
+        boxes.shown.push_back(text);
+        if ((type & 0xF) != MB_YESNO) return IDOK;
+        qv::RegistryStore other(root_);
+        auto lock = other.WriteLock();
+        long err = 0;
+        qv::reg::Key* k = other.Create(qv::RegRoot::LocalMachine, qv::reg::ToUtf16(uninstall), nullptr, &err);
+        other.SetValue(k, u"SaveGamePath", REG_SZ, Utf16Z(u"C:\\saves"));
+        EXPECT_EQ(other.Commit(), 0) << other.LastError();
+        return IDYES;
+    });
+    CScanRepair repair(store);
+    std::vector<RepairRow> rows{Row("Add or Remove Programs", "Gone", uninstall, "KEY")};
+    EXPECT_EQ(repair.FixSelected(rows, noCache), RepairOutcome::RegistryRefused);
+    EXPECT_NE(repair.Problem().find("changed by another program"), std::string::npos) << repair.Problem();
+    std::string path;
+    EXPECT_TRUE(CSystem32::GetRegistryValue(uninstall, "SaveGamePath", path, HKEY_LOCAL_MACHINE));
+    for (const fs::path& f : BackupFiles()) ADD_FAILURE() << "left behind: " << f;
+}

@@ -493,6 +493,12 @@ bool RegistryStore::ReloadAndReplay(std::string* error) {
     for (int i = 0; i < 3; ++i) {
         Hive& h = hives_[i];
         if (Identify(h.file) == h.identity) continue;
+        if (!rebaseAllowed_ && h.dirty) {
+            *error = h.file.string() +
+                     " was changed by another program after Quorvane read it, so changes taken from what it read "
+                     "are not made.";
+            return false;
+        }
         LoadHive(h, &fresh[i].root, &fresh[i].report, &fresh[i].arch, &fresh[i].id);
         fresh[i].loaded = any = true;
         if (h.dirty && (fresh[i].report.rejected || fresh[i].report.lossy)) {
@@ -550,6 +556,7 @@ long RegistryStore::Commit() {
         names.push_back(FileNameOf(h.branch));
     }
     if (dirty.empty()) return ERROR_SUCCESS;
+    lastCommitLeftChanges_ = false;
     const std::string unchanged =
         names.size() == 1 ? " Nothing was changed: " + names[0] + " is as it was."
                           : " Nothing was changed: " + JoinNames(names) + " are as they were.";
@@ -605,6 +612,7 @@ long RegistryStore::Commit() {
         if (e.changed.empty()) {
             message += unchanged;
         } else {
+            lastCommitLeftChanges_ = true;
             std::vector<std::string> changed, same;
             for (Hive* h : dirty) {
                 bool c = std::find(e.changed.begin(), e.changed.end(), h->file) != e.changed.end();

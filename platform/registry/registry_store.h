@@ -83,6 +83,14 @@ public:
     bool ReloadChangedFiles();
 
     std::string LastError() const;
+    // True when the last failed Commit left some files changed all the same (it could not
+    // put them back); false when it changed nothing.
+    bool LastCommitLeftChanges() const { return lastCommitLeftChanges_; }
+
+    // With false, a Commit whose files another program changed since they were read fails
+    // (nothing written) instead of putting our changes on top of theirs: for changes whose
+    // backup was taken from what was read, such as a repair's deletions.
+    void SetRebaseAllowed(bool allowed) { rebaseAllowed_ = allowed; }
     // What the loader reported about the files (Wine's messages, refusals, a completed
     // interrupted save).
     std::vector<std::string> LoadMessages() const;
@@ -163,6 +171,8 @@ private:
     std::vector<std::string> loadNotes_;  // about the prefix as a whole (interrupted saves)
     mutable std::mutex errorMutex_;
     std::string lastError_;
+    bool lastCommitLeftChanges_ = false;
+    bool rebaseAllowed_ = true;
 };
 
 }  // namespace qv

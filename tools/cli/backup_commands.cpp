@@ -61,6 +61,18 @@ void AddBackupCommands(CLI::App& app, CliContext& context) {
                           << " (to import another .reg file, use quorvane-regedit /s FILE)\n";
                 return 1;
             }
+            if (file.empty()) {
+                // Backups of one minute share their listing text: the file must then be named.
+                std::vector<std::string> matches;
+                for (auto& [text, path] : store.ListBackupFiles())
+                    if (text == which) matches.push_back(path);
+                if (matches.size() > 1) {
+                    std::cerr << "quorvane-cli restore: " << matches.size() << " backups were taken at " << which
+                              << "; name the one to restore by its file:\n";
+                    for (const std::string& m : matches) std::cerr << "  " << DisplayPath(prefix, m) << "\n";
+                    return 1;
+                }
+            }
             qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(ConsoleAnswers(yes));
             bool ok = file.empty() ? store.RestoreBackup(which) : store.RestoreBackupFile(file);
             qv::SetMessageBoxHandler(previous);
