@@ -497,6 +497,15 @@ long RegistryStore::Commit() {
         Rollback();
         return ERROR_SHARING_VIOLATION;
     }
+    // Changes that span files are saved whole or not at all: a file that may not be
+    // written stops them before any other file is.
+    for (Hive& h : hives_) {
+        if (h.dirty && (h.report.rejected || h.report.lossy)) {
+            SaveHive(h);  // refuses, and says why
+            Rollback();
+            return ERROR_ACCESS_DENIED;
+        }
+    }
     long result = ERROR_SUCCESS;
     for (Hive& h : hives_) {
         if (!h.dirty) continue;

@@ -596,6 +596,8 @@ void HiveParser::OptionLine(size_t p) {
 ParsedHive HiveParser::Run() {
     result_.root = std::make_shared<Key>(u"");
     if (!NextLine() || line_ != "WINE REGISTRY Version 2") {
+        // An empty branch in its place, with the load time as every key that no line dated.
+        result_.root->modified = now_;
         result_.report.rejected = true;
         result_.report.messages.push_back(fileName_ + " is not a valid registry file");
         return std::move(result_);
