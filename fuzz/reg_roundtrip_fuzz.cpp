@@ -1,0 +1,277 @@
+// libFuzzer target: export, then import, of arbitrary registry contents.
+//
+// The input describes keys and values below HKEY_CURRENT_USER\Software\Fuzz: names of any
+// UTF-16 units (CR, LF, U+0000, lone surrogates, quotes, backslashes in value names...), any
+// types and data. They are exported with both writers, the registry editor's UTF-16 export
+// and the 8-bit partial-backup writer, and each file is read back with the importer's
+// parser. Either the writer refused (the export failed, or the backup writer said it is not
+// complete), or the file gives back exactly the same keys and values.
+//
+// A failure prints one line "ROUNDTRIP FAILURE <writer>: <what>" naming the first
+// difference and the kinds of characters in the name concerned.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backup/reg_export_writer.h"
+#include "backup/reg_file_reader.h"
+#include "backup/regedit_export.h"
+#include "fuzz_prefix.h"
+#include "platform/prefix/prefix.h"
+#include "platform/registry/reg_text.h"
+#include "platform/registry/registry_store.h"
+
+using namespace qv;
+
+namespace {
+
+const char kUser[] =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n"
+    "[Software] 1796703114\n#time=1dd86ca425578ce\n";
+const char kSystem[] = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
+                       "[Software] 1796703114\n#time=1dd86ca425578ce\n";
+const std::u16string kBase = u"Software\\Fuzz";
+
+qvfuzz::FuzzPrefix& FuzzFolder() {
+    static qvfuzz::FuzzPrefix* folder = [] {
+        auto* f = new qvfuzz::FuzzPrefix;
+        f->Write("user.reg", kUser);
+        f->Write("system.reg", kSystem);
+        qv::SetActivePrefix(std::make_shared<qv::Prefix>(f->Root()));
+        return f;
+    }();
+    return *folder;
+}
+
+// Code units that trouble text formats, drawn often; any other unit now and then.
+char16_t Unit(FuzzedDataProvider& in, bool keyName) {
+    static const char16_t kSpecial[] = {u'a',    u'B',    u'\r',   u'\n',   0,      u'"',    u'\\',   u']',
+                                        u'[',    u'=',    u';',    u' ',    u'\t',  u'@',    u'-',    u',',
+                                        0xD800,  0xDC00,  0xDBFF,  0xFFFF,  0xFEFF, 0xE9,    0x263A,  0x7F,
+                                        0x1B,    0xC4,    0x80,    0xFFFD};
+    char16_t c;
+    if (in.ConsumeBool())
+        c = kSpecial[in.ConsumeIntegralInRange<size_t>(0, sizeof kSpecial / sizeof kSpecial[0] - 1)];
+    else
+        c = in.ConsumeIntegral<char16_t>();
+    if (keyName && c == u'\\') c = u'/';  // a key name cannot hold the path separator
+    return c;
+}
+
+std::u16string Name(FuzzedDataProvider& in, bool keyName) {
+    size_t n = in.ConsumeIntegralInRange<size_t>(keyName ? 1 : 0, 12);
+    std::u16string s;
+    for (size_t i = 0; i < n; ++i) s += Unit(in, keyName);
+    return s;
+}
+
+std::vector<uint8_t> Data(FuzzedDataProvider& in, uint32_t type) {
+    if ((type == 1 || type == 2 || type == 7) && in.ConsumeBool()) {
+        // Text-shaped: UTF-16 units, usually terminated.
+        std::u16string s = Name(in, false);
+        if (type == 7) s += u'\0';
+        if (in.ConsumeProbability<float>() < 0.9f) s += u'\0';
+        std::vector<uint8_t> d;
+        for (char16_t c : s) {
+            d.push_back(static_cast<uint8_t>(c & 0xff));
+            d.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        return d;
+    }
+    return in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 48));
+}
+
+uint32_t Type(FuzzedDataProvider& in) {
+    if (in.ConsumeProbability<float>() < 0.85f) return in.ConsumeIntegralInRange<uint32_t>(0, 11);
+    return in.ConsumeIntegral<uint32_t>();
+}
+
+std::string Units(std::u16string_view s) {
+    std::string out;
+    for (char16_t c : s) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%s%04x", out.empty() ? "" : " ", static_cast<unsigned>(c));
+        out += buf;
+    }
+    return out.empty() ? "(empty)" : out;
+}
+
+// The kinds of troublesome characters in a name, e.g. "CR lone-surrogate".
+std::string Kinds(std::u16string_view s) {
+    std::string k;
+    auto add = [&](const char* w) {
+        if (k.find(w) == std::string::npos) k += std::string(k.empty() ? "" : " ") + w;
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        char16_t c = s[i];
+        if (c == u'\r') add("CR");
+        else if (c == u'\n') add("LF");
+        else if (c == 0) add("NUL");
+        else if (c == u'"') add("quote");
+        else if (c == u'\\') add("backslash");
+        else if (c == u']') add("bracket");
+        else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            add("surrogate-pair");
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) add("lone-surrogate");
+        else if (c == 0xFEFF) add("BOM");
+        else if (c < 32 || c == 0x7F) add("control");
+        else if (c > 127) add("non-ASCII");
+    }
+    if (!s.empty() && (s.front() == u' ' || s.front() == u'\t')) add("leading-blank");
+    if (!s.empty() && (s.back() == u' ' || s.back() == u'\t')) add("trailing-blank");
+    if (!s.empty() && s.front() == u'-') add("leading-dash");
+    if (s.empty()) add("empty");
+    return k.empty() ? "plain" : k;
+}
+
+[[noreturn]] void Fail(const char* writer, const std::string& what, const std::string& file) {
+    std::fprintf(stderr, "ROUNDTRIP FAILURE %s: %s\n---- file ----\n%s\n", writer, what.c_str(), file.c_str());
+    __builtin_trap();
+}
+
+// The file's keys and values as a tree below HKCU\Software\Fuzz (the file names it in full).
+std::shared_ptr<reg::Key> TreeOfPlan(const char* writer, const RegImportPlan& plan, const std::string& file) {
+    auto top = std::make_shared<reg::Key>(u"Fuzz");
+    for (const RegImportOp& op : plan.ops) {
+        if (op.kind != RegImportOp::Kind::CreateKey && op.kind != RegImportOp::Kind::SetValue)
+            Fail(writer, "the file deletes something (line " + std::to_string(op.line) + ")", file);
+        if (op.root != RegRoot::CurrentUser || op.path.compare(0, kBase.size(), kBase) != 0 ||
+            (op.path.size() > kBase.size() && op.path[kBase.size()] != u'\\'))
+            Fail(writer, "a key outside the exported one: " + Units(op.path) + " [" + Kinds(op.path) + "]", file);
+        reg::Key* k = top.get();
+        std::u16string_view rest = std::u16string_view(op.path).substr(kBase.size());
+        while (!rest.empty()) {
+            rest.remove_prefix(1);
+            size_t j = rest.find(u'\\');
+            std::u16string_view elem = rest.substr(0, j);
+            if (elem.empty()) Fail(writer, "an empty key name in " + Units(op.path), file);
+            k = k->GetOrAddSubkey(elem);
+            rest.remove_prefix(j == std::u16string_view::npos ? rest.size() : j);
+        }
+        if (op.kind == RegImportOp::Kind::SetValue) {
+            if (k->FindValue(op.name))
+                Fail(writer, "a value comes twice: " + Units(op.name) + " [" + Kinds(op.name) + "]", file);
+            k->SetValue(op.name, op.type, op.data);
+        }
+    }
+    return top;
+}
+
+// The first difference between what the registry holds and what the file gives back.
+std::string Difference(const reg::Key& stored, const reg::Key& read) {
+    std::vector<std::pair<const reg::Key*, const reg::Key*>> pending{{&stored, &read}};
+    while (!pending.empty()) {
+        auto [s, r] = pending.back();
+        pending.pop_back();
+        for (const reg::Value& v : s->Values()) {
+            const reg::Value* w = r->FindValue(v.name);
+            std::string where = "value " + Units(v.name) + " [" + Kinds(v.name) + "]";
+            if (!w) return where + " is missing";
+            if (w->name != v.name) return where + " comes back as " + Units(w->name);
+            if (w->type != v.type)
+                return where + " of type " + std::to_string(v.type) + " comes back as type " + std::to_string(w->type);
+            if (w->data != v.data) {
+                std::u16string text;
+                for (size_t i = 0; i + 1 < v.data.size(); i += 2)
+                    text += static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8));
+                return where + " of type " + std::to_string(v.type) + " comes back with other data (" +
+                       std::to_string(v.data.size()) + " bytes -> " + std::to_string(w->data.size()) +
+                       "; as text: [" + Kinds(text) + "])";
+            }
+        }
+        if (r->Values().size() != s->Values().size()) {
+            for (const reg::Value& w : r->Values())
+                if (!s->FindValue(w.name)) return "an extra value " + Units(w.name) + " [" + Kinds(w.name) + "]";
+            return "values merge";
+        }
+        for (const auto& c : s->Subkeys()) {
+            const reg::Key* d = r->FindSubkey(c->Name());
+            std::string where = "key " + Units(c->Name()) + " [" + Kinds(c->Name()) + "]";
+            if (!d) return where + " is missing";
+            if (d->Name() != c->Name()) return where + " comes back as " + Units(d->Name());
+            pending.emplace_back(c.get(), d);
+        }
+        if (r->Subkeys().size() != s->Subkeys().size()) {
+            for (const auto& d : r->Subkeys())
+                if (!s->FindSubkey(d->Name()))
+                    return "an extra key " + Units(d->Name()) + " [" + Kinds(d->Name()) + "]";
+            return "keys merge";
+        }
+    }
+    return {};
+}
+
+void Compare(const char* writer, std::string_view bytes, const reg::Key& stored) {
+    std::string shown(bytes.substr(0, 4000));
+    RegImportPlan plan;
+    std::string error;
+    if (!ParseRegFile(bytes, plan, error)) {
+        // Say which line, and what it is.
+        Fail(writer, "the file does not read back: " + error, shown);
+    }
+    std::shared_ptr<reg::Key> read = TreeOfPlan(writer, plan, shown);
+    std::string diff = Difference(stored, *read);
+    if (!diff.empty()) Fail(writer, diff, shown);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzFolder();
+    RegistryStore& store = qv::ActivePrefix()->Registry();
+    FuzzedDataProvider in(data, size);
+    {
+        auto lock = store.WriteLock();
+        long err = 0;
+        std::vector<std::u16string> keys{kBase};
+        store.Create(RegRoot::CurrentUser, kBase, nullptr, &err);
+        for (int step = 0; step < 48 && in.remaining_bytes() > 0; ++step) {
+            const std::u16string& at = keys[in.ConsumeIntegralInRange<size_t>(0, keys.size() - 1)];
+            if (in.ConsumeIntegralInRange<int>(0, 3) == 0) {
+                if (keys.size() >= 16) continue;
+                std::u16string path = at + u'\\' + Name(in, true);
+                if (store.Create(RegRoot::CurrentUser, path, nullptr, &err)) keys.push_back(path);
+            } else if (reg::Key* k = store.Find(RegRoot::CurrentUser, at)) {
+                std::u16string name = Name(in, false);
+                uint32_t type = Type(in);
+                store.SetValue(k, name, type, Data(in, type));
+            }
+        }
+    }
+    const reg::Key* stored;
+    {
+        auto lock = store.ReadLock();
+        stored = store.Find(RegRoot::CurrentUser, kBase);
+    }
+    if (!stored) __builtin_trap();
+
+    // The registry editor's export (UTF-16LE with a byte-order mark).
+    std::u16string text;
+    std::string error;
+    if (RegeditExportText(store, "HKEY_CURRENT_USER\\Software\\Fuzz", text, error)) {
+        std::string bytes = "\xff\xfe";
+        for (char16_t c : text) {
+            bytes += static_cast<char>(c & 0xff);
+            bytes += static_cast<char>(c >> 8);
+        }
+        Compare("regedit-export", bytes, *stored);
+    }
+
+    // The partial-backup writer (8-bit, through the Reg*A functions).
+    CRegExportWriter writer;
+    const std::string file = "C:\\roundtrip.reg";
+    if (writer.WriteRegFileHeader(file)) {
+        writer.ExportRegistryKey("HKEY_CURRENT_USER", "Software\\Fuzz", "", file);
+        if (writer.m_bComplete) Compare("backup-writer", FuzzFolder().Read("drive_c/roundtrip.reg"), *stored);
+    }
+
+    auto lock = store.WriteLock();
+    store.DiscardChanges();
+    return 0;
+}
