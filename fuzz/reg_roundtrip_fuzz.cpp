@@ -7,13 +7,20 @@
 // parser. Either the writer refused (the export failed, or the backup writer said it is not
 // complete), or the file gives back exactly the same keys and values.
 //
-// A failure prints one line "ROUNDTRIP FAILURE <writer>: <what>" naming the first
-// difference and the kinds of characters in the name concerned.
+// A failure prints one line "ROUNDTRIP FAILURE <writer>: <class> -- <detail>" naming the
+// first difference and the kinds of characters in the name concerned.
+//
+// With QV_ROUNDTRIP_SURVEY=DIR set, failures do not stop the run: each class of failure is
+// printed once, and the smallest input found for it is kept as DIR/<class>.bin.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,9 +137,33 @@ std::string Kinds(std::u16string_view s) {
     return k.empty() ? "plain" : k;
 }
 
-[[noreturn]] void Fail(const char* writer, const std::string& what, const std::string& file) {
-    std::fprintf(stderr, "ROUNDTRIP FAILURE %s: %s\n---- file ----\n%s\n", writer, what.c_str(), file.c_str());
-    __builtin_trap();
+struct Failure {
+    std::string cls;
+};
+
+std::string_view g_input;
+
+// `what` is the class of failure, `detail` the names' code units.
+[[noreturn]] void Fail(const char* writer, const std::string& what, const std::string& file,
+                       const std::string& detail = "") {
+    const std::string cls = std::string(writer) + ": " + what;
+    static const char* survey = std::getenv("QV_ROUNDTRIP_SURVEY");
+    if (!survey) {
+        std::fprintf(stderr, "ROUNDTRIP FAILURE %s -- %s\n---- file ----\n%s\n", cls.c_str(), detail.c_str(),
+                     file.c_str());
+        __builtin_trap();
+    }
+    static std::map<std::string, size_t> smallest;
+    auto it = smallest.find(cls);
+    if (it == smallest.end() || g_input.size() < it->second) {
+        if (it == smallest.end()) std::fprintf(stderr, "ROUNDTRIP CLASS %s -- %s\n", cls.c_str(), detail.c_str());
+        smallest[cls] = g_input.size();
+        std::string name;
+        for (char c : cls) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        std::ofstream(std::string(survey) + "/" + name.substr(0, 120) + ".bin", std::ios::binary)
+            .write(g_input.data(), static_cast<std::streamsize>(g_input.size()));
+    }
+    throw Failure{cls};
 }
 
 // The file's keys and values as a tree below HKCU\Software\Fuzz (the file names it in full).
@@ -143,68 +174,85 @@ std::shared_ptr<reg::Key> TreeOfPlan(const char* writer, const RegImportPlan& pl
             Fail(writer, "the file deletes something (line " + std::to_string(op.line) + ")", file);
         if (op.root != RegRoot::CurrentUser || op.path.compare(0, kBase.size(), kBase) != 0 ||
             (op.path.size() > kBase.size() && op.path[kBase.size()] != u'\\'))
-            Fail(writer, "a key outside the exported one: " + Units(op.path) + " [" + Kinds(op.path) + "]", file);
+            Fail(writer, "a key outside the exported one [" + Kinds(op.path) + "]", file, Units(op.path));
         reg::Key* k = top.get();
         std::u16string_view rest = std::u16string_view(op.path).substr(kBase.size());
         while (!rest.empty()) {
             rest.remove_prefix(1);
             size_t j = rest.find(u'\\');
             std::u16string_view elem = rest.substr(0, j);
-            if (elem.empty()) Fail(writer, "an empty key name in " + Units(op.path), file);
+            if (elem.empty()) Fail(writer, "an empty key name in a path [" + Kinds(op.path) + "]", file, Units(op.path));
             k = k->GetOrAddSubkey(elem);
             rest.remove_prefix(j == std::u16string_view::npos ? rest.size() : j);
         }
         if (op.kind == RegImportOp::Kind::SetValue) {
             if (k->FindValue(op.name))
-                Fail(writer, "a value comes twice: " + Units(op.name) + " [" + Kinds(op.name) + "]", file);
+                Fail(writer, "a value comes twice [" + Kinds(op.name) + "]", file, Units(op.name));
             k->SetValue(op.name, op.type, op.data);
         }
     }
     return top;
 }
 
-// The first difference between what the registry holds and what the file gives back.
-std::string Difference(const reg::Key& stored, const reg::Key& read) {
+// The first difference between what the registry holds and what the file gives back: its
+// class and the names concerned. Empty when there is none.
+std::pair<std::string, std::string> Difference(const reg::Key& stored, const reg::Key& read) {
     std::vector<std::pair<const reg::Key*, const reg::Key*>> pending{{&stored, &read}};
     while (!pending.empty()) {
         auto [s, r] = pending.back();
         pending.pop_back();
         for (const reg::Value& v : s->Values()) {
             const reg::Value* w = r->FindValue(v.name);
-            std::string where = "value " + Units(v.name) + " [" + Kinds(v.name) + "]";
-            if (!w) return where + " is missing";
-            if (w->name != v.name) return where + " comes back as " + Units(w->name);
+            const std::string where = "value name [" + Kinds(v.name) + "]";
+            const std::string name = Units(v.name);
+            if (!w) return {where + " is missing", name};
+            if (w->name != v.name) return {where + " comes back as another name", name + " -> " + Units(w->name)};
             if (w->type != v.type)
-                return where + " of type " + std::to_string(v.type) + " comes back as type " + std::to_string(w->type);
+                return {where + " comes back with another type",
+                        name + ": " + std::to_string(v.type) + " -> " + std::to_string(w->type)};
             if (w->data != v.data) {
                 std::u16string text;
                 for (size_t i = 0; i + 1 < v.data.size(); i += 2)
                     text += static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8));
-                return where + " of type " + std::to_string(v.type) + " comes back with other data (" +
-                       std::to_string(v.data.size()) + " bytes -> " + std::to_string(w->data.size()) +
-                       "; as text: [" + Kinds(text) + "])";
+                return {"data of type " + std::to_string(v.type) + " (as text [" + Kinds(text) +
+                            "]) comes back different",
+                        name + ": " + std::to_string(v.data.size()) + " bytes -> " + std::to_string(w->data.size()) +
+                            "; text " + Units(text)};
             }
         }
-        if (r->Values().size() != s->Values().size()) {
-            for (const reg::Value& w : r->Values())
-                if (!s->FindValue(w.name)) return "an extra value " + Units(w.name) + " [" + Kinds(w.name) + "]";
-            return "values merge";
-        }
+        for (const reg::Value& w : r->Values())
+            if (!s->FindValue(w.name)) return {"an extra value name [" + Kinds(w.name) + "]", Units(w.name)};
         for (const auto& c : s->Subkeys()) {
             const reg::Key* d = r->FindSubkey(c->Name());
-            std::string where = "key " + Units(c->Name()) + " [" + Kinds(c->Name()) + "]";
-            if (!d) return where + " is missing";
-            if (d->Name() != c->Name()) return where + " comes back as " + Units(d->Name());
+            const std::string where = "key name [" + Kinds(c->Name()) + "]";
+            if (!d) return {where + " is missing", Units(c->Name())};
+            if (d->Name() != c->Name())
+                return {where + " comes back as another name", Units(c->Name()) + " -> " + Units(d->Name())};
             pending.emplace_back(c.get(), d);
         }
-        if (r->Subkeys().size() != s->Subkeys().size()) {
-            for (const auto& d : r->Subkeys())
-                if (!s->FindSubkey(d->Name()))
-                    return "an extra key " + Units(d->Name()) + " [" + Kinds(d->Name()) + "]";
-            return "keys merge";
-        }
+        for (const auto& d : r->Subkeys())
+            if (!s->FindSubkey(d->Name())) return {"an extra key name [" + Kinds(d->Name()) + "]", Units(d->Name())};
     }
     return {};
+}
+
+// The text of line `n` (from 1) of a .reg file, for telling what broke it.
+std::u16string LineOf(std::string_view bytes, int n) {
+    std::u16string text;
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xff) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+            text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+    } else {
+        text = reg::ToUtf16(bytes);
+    }
+    size_t start = 0;
+    for (int line = 1; line < n; ++line) {
+        size_t end = text.find_first_of(u"\r\n", start);
+        if (end == std::u16string::npos) return {};
+        start = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
+    }
+    size_t end = text.find_first_of(u"\r\n", start);
+    return text.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
 }
 
 void Compare(const char* writer, std::string_view bytes, const reg::Key& stored) {
@@ -212,12 +260,18 @@ void Compare(const char* writer, std::string_view bytes, const reg::Key& stored)
     RegImportPlan plan;
     std::string error;
     if (!ParseRegFile(bytes, plan, error)) {
-        // Say which line, and what it is.
-        Fail(writer, "the file does not read back: " + error, shown);
+        // The class is the reader's complaint without its line number, and how that line starts.
+        size_t colon = error.find(": ");
+        int line = std::atoi(error.c_str() + 5);
+        std::u16string text = LineOf(bytes, line);
+        Fail(writer,
+             "the file does not read back: " + (colon == std::string::npos ? error : error.substr(colon + 2)) +
+                 " (the line starts with '" + reg::ToUtf8(text.substr(0, 1)) + "')",
+             shown, error + ": " + Units(text.substr(0, 80)));
     }
     std::shared_ptr<reg::Key> read = TreeOfPlan(writer, plan, shown);
-    std::string diff = Difference(stored, *read);
-    if (!diff.empty()) Fail(writer, diff, shown);
+    auto [cls, detail] = Difference(stored, *read);
+    if (!cls.empty()) Fail(writer, cls, shown, detail);
 }
 
 }  // namespace
@@ -251,24 +305,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!stored) __builtin_trap();
 
-    // The registry editor's export (UTF-16LE with a byte-order mark).
-    std::u16string text;
-    std::string error;
-    if (RegeditExportText(store, "HKEY_CURRENT_USER\\Software\\Fuzz", text, error)) {
-        std::string bytes = "\xff\xfe";
-        for (char16_t c : text) {
-            bytes += static_cast<char>(c & 0xff);
-            bytes += static_cast<char>(c >> 8);
+    g_input = std::string_view(reinterpret_cast<const char*>(data), size);
+    try {
+        // The registry editor's export (UTF-16LE with a byte-order mark).
+        std::u16string text;
+        std::string error;
+        if (RegeditExportText(store, "HKEY_CURRENT_USER\\Software\\Fuzz", text, error)) {
+            std::string bytes = "\xff\xfe";
+            for (char16_t c : text) {
+                bytes += static_cast<char>(c & 0xff);
+                bytes += static_cast<char>(c >> 8);
+            }
+            Compare("regedit-export", bytes, *stored);
         }
-        Compare("regedit-export", bytes, *stored);
-    }
 
-    // The partial-backup writer (8-bit, through the Reg*A functions).
-    CRegExportWriter writer;
-    const std::string file = "C:\\roundtrip.reg";
-    if (writer.WriteRegFileHeader(file)) {
-        writer.ExportRegistryKey("HKEY_CURRENT_USER", "Software\\Fuzz", "", file);
-        if (writer.m_bComplete) Compare("backup-writer", FuzzFolder().Read("drive_c/roundtrip.reg"), *stored);
+        // The partial-backup writer (8-bit, through the Reg*A functions).
+        CRegExportWriter writer;
+        const std::string file = "C:\\roundtrip.reg";
+        if (writer.WriteRegFileHeader(file)) {
+            writer.ExportRegistryKey("HKEY_CURRENT_USER", "Software\\Fuzz", "", file);
+            if (writer.m_bComplete) Compare("backup-writer", FuzzFolder().Read("drive_c/roundtrip.reg"), *stored);
+        }
+
+    } catch (const Failure&) {
+        // Surveying: the class was noted; the next input may show another.
     }
 
     auto lock = store.WriteLock();
