@@ -231,7 +231,7 @@ TEST(WineHiveFormat, TimesOfEveryBitPatternRoundTripWithWinesSeconds) {
     // their wrapped difference to 1970, truncated to 32 bits.
     const std::pair<const char*, const char*> cases[] = {
         {"8000000000000000", "159663333"}, {"ffffffffffffffff", "1240428288"}, {"7fffffffffffffff", "159663333"},
-        {"1", "1240428289"}};
+        {"000000001", "1240428289"}};
     for (const auto& [hex, seconds] : cases) {
         const std::string text = kMachineHead + "\n[Key] " + seconds + "\n#time=" + hex + "\n\"v\"=\"x\"\n";
         ParsedHive h = ParseWineHive(text, "system.reg", 1);
