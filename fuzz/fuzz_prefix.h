@@ -1,10 +1,13 @@
 // A small Wine prefix for fuzz targets: a temporary folder (in /dev/shm when it can be
 // written, so that saving the registry costs little) with drive_c, dosdevices/c: and z:, and
-// registry files of the caller's choosing. Removed when the program ends.
+// registry files of the caller's choosing. Removed when the program ends; folders that
+// fuzzers which crashed left behind are removed by the next one.
 #pragma once
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,7 +21,8 @@ class FuzzPrefix {
 public:
     FuzzPrefix() {
         std::string base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path().string();
-        std::string tmpl = base + "/quorvane-fuzz-XXXXXX";
+        RemoveLeftovers(base);
+        std::string tmpl = base + "/quorvane-fuzz-" + std::to_string(::getpid()) + "-XXXXXX";
         if (!::mkdtemp(tmpl.data())) {
             std::perror("mkdtemp");
             std::abort();
@@ -56,6 +60,18 @@ public:
     }
 
 private:
+    static void RemoveLeftovers(const std::string& base) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+            const std::string name = entry.path().filename().string();
+            const std::string head = "quorvane-fuzz-";
+            if (name.compare(0, head.size(), head) != 0) continue;
+            long pid = std::strtol(name.c_str() + head.size(), nullptr, 10);
+            if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+                std::filesystem::remove_all(entry.path(), ec);
+        }
+    }
+
     std::filesystem::path root_;
 };
 

@@ -52,12 +52,13 @@ const char kUserDefault[] =
 const char* const kFiles[3][2] = {{"system.reg", kSystem}, {"user.reg", kUser}, {"userdef.reg", kUserDefault}};
 
 qvfuzz::FuzzPrefix& Prefix() {
-    static qvfuzz::FuzzPrefix* prefix = [] {
-        auto* p = new qvfuzz::FuzzPrefix;
-        for (const auto& f : kFiles) p->Write(f[0], f[1]);
-        return p;
+    static qvfuzz::FuzzPrefix prefix;
+    static const bool filled = [] {
+        for (const auto& f : kFiles) prefix.Write(f[0], f[1]);
+        return true;
     }();
-    return *prefix;
+    (void)filled;
+    return prefix;
 }
 
 std::string Describe(const RegImportPlan& plan) {

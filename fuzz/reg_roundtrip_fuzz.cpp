@@ -45,14 +45,15 @@ const char kSystem[] = "WINE REGISTRY Version 2\n;; All keys relative to REGISTR
 const std::u16string kBase = u"Software\\Fuzz";
 
 qvfuzz::FuzzPrefix& FuzzFolder() {
-    static qvfuzz::FuzzPrefix* folder = [] {
-        auto* f = new qvfuzz::FuzzPrefix;
-        f->Write("user.reg", kUser);
-        f->Write("system.reg", kSystem);
-        qv::SetActivePrefix(std::make_shared<qv::Prefix>(f->Root()));
-        return f;
+    static qvfuzz::FuzzPrefix folder;
+    static const bool ready = [] {
+        folder.Write("user.reg", kUser);
+        folder.Write("system.reg", kSystem);
+        qv::SetActivePrefix(std::make_shared<qv::Prefix>(folder.Root()));
+        return true;
     }();
-    return *folder;
+    (void)ready;
+    return folder;
 }
 
 // Code units that trouble text formats, drawn often; any other unit now and then.

@@ -19,14 +19,15 @@ void Check(bool condition) {
 }
 
 qvfuzz::FuzzPrefix& FuzzFolder() {
-    static qvfuzz::FuzzPrefix* folder = [] {
-        auto* f = new qvfuzz::FuzzPrefix;
-        f->Write("drive_c/windows/notepad.exe", "MZ");
-        f->Write("drive_c/windows/win.ini", "[windows]\n");
-        qv::SetActivePrefix(std::make_shared<qv::Prefix>(f->Root()));
-        return f;
+    static qvfuzz::FuzzPrefix folder;
+    static const bool ready = [] {
+        folder.Write("drive_c/windows/notepad.exe", "MZ");
+        folder.Write("drive_c/windows/win.ini", "[windows]\n");
+        qv::SetActivePrefix(std::make_shared<qv::Prefix>(folder.Root()));
+        return true;
     }();
-    return *folder;
+    (void)ready;
+    return folder;
 }
 
 bool StartsWithFile(const std::string& url) {
