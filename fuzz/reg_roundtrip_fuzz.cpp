@@ -299,6 +299,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
+    // A key name with U+0000 sends the backup writer's walk back into the same key, level
+    // after level, until its depth limit: hundreds of megabytes and a timeout. A survey notes
+    // it and leaves that writer out for such inputs, to see past it.
+    bool nulKeyName = false;
+    {
+        auto lock = store.ReadLock();
+        std::vector<const reg::Key*> pending{store.Find(RegRoot::CurrentUser, kBase)};
+        while (!pending.empty() && pending.back()) {
+            const reg::Key* k = pending.back();
+            pending.pop_back();
+            nulKeyName = nulKeyName || k->Name().find(u'\0') != std::u16string::npos;
+            for (const auto& c : k->Subkeys()) pending.push_back(c.get());
+        }
+    }
     const reg::Key* stored;
     {
         auto lock = store.ReadLock();
@@ -307,8 +321,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!stored) __builtin_trap();
 
     g_input = std::string_view(reinterpret_cast<const char*>(data), size);
+
+    // The registry editor's export (UTF-16LE with a byte-order mark).
     try {
-        // The registry editor's export (UTF-16LE with a byte-order mark).
         std::u16string text;
         std::string error;
         if (RegeditExportText(store, "HKEY_CURRENT_USER\\Software\\Fuzz", text, error)) {
@@ -319,17 +334,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             Compare("regedit-export", bytes, *stored);
         }
+    } catch (const Failure&) {
+        // Surveying: the class was noted; the other writer is checked all the same.
+    }
 
-        // The partial-backup writer (8-bit, through the Reg*A functions).
+    // The partial-backup writer (8-bit, through the Reg*A functions).
+    try {
+        if (nulKeyName && std::getenv("QV_ROUNDTRIP_SURVEY"))
+            Fail("backup-writer", "key name [NUL]: the walk re-enters the key until its depth limit (skipped)", "");
         CRegExportWriter writer;
         const std::string file = "C:\\roundtrip.reg";
         if (writer.WriteRegFileHeader(file)) {
             writer.ExportRegistryKey("HKEY_CURRENT_USER", "Software\\Fuzz", "", file);
             if (writer.m_bComplete) Compare("backup-writer", FuzzFolder().Read("drive_c/roundtrip.reg"), *stored);
         }
-
     } catch (const Failure&) {
-        // Surveying: the class was noted; the next input may show another.
     }
 
     auto lock = store.WriteLock();
