@@ -11,7 +11,8 @@
 // first difference and the kinds of characters in the name concerned.
 //
 // With QV_ROUNDTRIP_SURVEY=DIR set, failures do not stop the run: each class of failure is
-// printed once, and the smallest input found for it is kept as DIR/<class>.bin.
+// printed once, and the smallest input found for it is kept as DIR/<class>.bin. With
+// QV_ROUNDTRIP_PROBE=1 set, it runs a fixed table of names instead (see Probe).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -140,14 +141,17 @@ std::string Kinds(std::u16string_view s) {
 
 struct Failure {
     std::string cls;
+    std::string detail;
 };
 
 std::string_view g_input;
+bool g_probing = false;
 
 // `what` is the class of failure, `detail` the names' code units.
 [[noreturn]] void Fail(const char* writer, const std::string& what, const std::string& file,
                        const std::string& detail = "") {
     const std::string cls = std::string(writer) + ": " + what;
+    if (g_probing) throw Failure{what, detail};
     static const char* survey = std::getenv("QV_ROUNDTRIP_SURVEY");
     if (!survey) {
         std::fprintf(stderr, "ROUNDTRIP FAILURE %s -- %s\n---- file ----\n%s\n", cls.c_str(), detail.c_str(),
@@ -164,7 +168,7 @@ std::string_view g_input;
         std::ofstream(std::string(survey) + "/" + name.substr(0, 120) + ".bin", std::ios::binary)
             .write(g_input.data(), static_cast<std::streamsize>(g_input.size()));
     }
-    throw Failure{cls};
+    throw Failure{cls, detail};
 }
 
 // The file's keys and values as a tree below HKCU\Software\Fuzz (the file names it in full).
@@ -261,21 +265,139 @@ void Compare(const char* writer, std::string_view bytes, const reg::Key& stored)
     RegImportPlan plan;
     std::string error;
     if (!ParseRegFile(bytes, plan, error)) {
-        // The class is the reader's complaint without its line number, and how that line starts.
+        // The class is the reader's complaint without its line number.
         size_t colon = error.find(": ");
         int line = std::atoi(error.c_str() + 5);
         std::u16string text = LineOf(bytes, line);
-        Fail(writer,
-             "the file does not read back: " + (colon == std::string::npos ? error : error.substr(colon + 2)) +
-                 " (the line starts with '" + reg::ToUtf8(text.substr(0, 1)) + "')",
-             shown, error + ": " + Units(text.substr(0, 80)));
+        Fail(writer, "the file does not read back: " + (colon == std::string::npos ? error : error.substr(colon + 2)),
+             shown, error + "; the line: " + Units(text.substr(0, 80)));
     }
     std::shared_ptr<reg::Key> read = TreeOfPlan(writer, plan, shown);
     auto [cls, detail] = Difference(stored, *read);
     if (!cls.empty()) Fail(writer, cls, shown, detail);
 }
 
+// Exports HKCU\Software\Fuzz with both writers and reads each file back. A failure of one
+// writer stops the check of that writer only (when failures do not stop the program).
+void CheckWriters(RegistryStore& store, const reg::Key& stored, bool nulKeyName, std::string* regedit = nullptr,
+                  std::string* backup = nullptr) {
+    auto note = [](std::string* out, const std::string& what) {
+        if (out) *out = what;
+    };
+    // The registry editor's export (UTF-16LE with a byte-order mark).
+    try {
+        std::u16string text;
+        std::string error;
+        if (RegeditExportText(store, "HKEY_CURRENT_USER\\Software\\Fuzz", text, error)) {
+            std::string bytes = "\xff\xfe";
+            for (char16_t c : text) {
+                bytes += static_cast<char>(c & 0xff);
+                bytes += static_cast<char>(c >> 8);
+            }
+            Compare("regedit-export", bytes, stored);
+            note(regedit, "ok");
+        } else {
+            note(regedit, "refused: " + error);
+        }
+    } catch (const Failure& f) {
+        note(regedit, f.cls + " (" + f.detail + ")");
+    }
+
+    // The partial-backup writer (8-bit, through the Reg*A functions).
+    try {
+        // A key name with U+0000 sends this writer's walk back into the same key, level after
+        // level, until its depth limit: hundreds of megabytes and a timeout. Unless failures
+        // stop the program, that is noted and the writer left out, to see past it.
+        if (nulKeyName && (g_probing || std::getenv("QV_ROUNDTRIP_SURVEY")))
+            Fail("backup-writer", "key name [NUL]: the walk re-enters the key until its depth limit (skipped)", "");
+        CRegExportWriter writer;
+        const std::string file = "C:\\roundtrip.reg";
+        if (writer.WriteRegFileHeader(file)) {
+            writer.ExportRegistryKey("HKEY_CURRENT_USER", "Software\\Fuzz", "", file);
+            if (writer.m_bComplete) {
+                Compare("backup-writer", FuzzFolder().Read("drive_c/roundtrip.reg"), stored);
+                note(backup, "ok");
+            } else {
+                note(backup, "refused (incomplete)");
+            }
+        } else {
+            note(backup, "refused (no file)");
+        }
+    } catch (const Failure& f) {
+        note(backup, f.cls + " (" + f.detail + ")");
+    }
+}
+
+// QV_ROUNDTRIP_PROBE=1: instead of fuzzing, one name or text of each troublesome kind is put
+// in each place (key name, value name, string data of each string type) and both writers'
+// outcome printed, one line each; then the program ends.
+void Probe() {
+    g_probing = true;
+    RegistryStore& store = qv::ActivePrefix()->Registry();
+    using namespace std::string_literals;
+    const std::pair<const char*, std::u16string> names[] = {
+        {"plain", u"Name"s},           {"CR", u"a\rb"s},           {"LF", u"a\nb"s},
+        {"NUL", u"a\0b"s},             {"lone high surrogate", u"a\xD800z"s},
+        {"lone low surrogate", u"a\xDC00z"s}, {"surrogate pair", u"a\U0001F600z"s},
+        {"quote", u"a\"b"s},           {"backslash", u"a\\b"s},    {"]", u"a]b"s},
+        {"[", u"[a"s},                 {";", u";a"s},              {"=", u"a=b"s},
+        {"leading blank", u" a"s},     {"trailing blank", u"a "s}, {"leading -", u"-a"s},
+        {"@", u"@"s},                  {"U+FEFF", u"\xFEFF" u"a"s}, {"U+FFFF", u"a\xFFFF"s},
+        {"ESC", u"a\x1b"s},            {"DEL", u"a\x7f"s},         {"non-ASCII", u"caf\xE9 \x2603"s},
+        {"empty", u""s}};
+    auto bytesOf = [](const std::u16string& s) {
+        std::vector<uint8_t> d;
+        for (char16_t c : s) {
+            d.push_back(static_cast<uint8_t>(c & 0xff));
+            d.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        return d;
+    };
+    const char* places[] = {"key name", "value name", "REG_SZ text", "REG_EXPAND_SZ text", "REG_MULTI_SZ item"};
+    for (const char* place : places) {
+        for (const auto& [kind, name] : names) {
+            const std::string where = place;
+            if (where == "key name" && (name.empty() || name.find(u'\\') != std::u16string::npos)) continue;
+            bool nul = false;
+            {
+                auto lock = store.WriteLock();
+                store.DiscardChanges();
+                long err = 0;
+                reg::Key* k = store.Create(RegRoot::CurrentUser, kBase, nullptr, &err);
+                if (where == "key name") {
+                    store.Create(RegRoot::CurrentUser, kBase + u'\\' + name, nullptr, &err);
+                    nul = name.find(u'\0') != std::u16string::npos;
+                } else if (where == "value name") {
+                    store.SetValue(k, name, 1, bytesOf(u"x"s + u'\0'));
+                } else if (where == "REG_SZ text") {
+                    store.SetValue(k, u"v", 1, bytesOf(name + u'\0'));
+                } else if (where == "REG_EXPAND_SZ text") {
+                    store.SetValue(k, u"v", 2, bytesOf(name + u'\0'));
+                } else {
+                    store.SetValue(k, u"v", 7, bytesOf(name + u'\0' + u"second"s + u'\0' + u'\0'));
+                }
+            }
+            const reg::Key* stored = store.Find(RegRoot::CurrentUser, kBase);
+            std::string regedit, backup;
+            CheckWriters(store, *stored, nul, &regedit, &backup);
+            std::printf("%-18s %-20s | regedit-export: %s | backup-writer: %s\n", place, kind, regedit.c_str(),
+                        backup.c_str());
+        }
+    }
+    auto lock = store.WriteLock();
+    store.DiscardChanges();
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (std::getenv("QV_ROUNDTRIP_PROBE")) {
+        FuzzFolder();
+        Probe();
+        std::exit(0);
+    }
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzFolder();
@@ -299,9 +421,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
-    // A key name with U+0000 sends the backup writer's walk back into the same key, level
-    // after level, until its depth limit: hundreds of megabytes and a timeout. A survey notes
-    // it and leaves that writer out for such inputs, to see past it.
     bool nulKeyName = false;
     {
         auto lock = store.ReadLock();
@@ -322,34 +441,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     g_input = std::string_view(reinterpret_cast<const char*>(data), size);
 
-    // The registry editor's export (UTF-16LE with a byte-order mark).
-    try {
-        std::u16string text;
-        std::string error;
-        if (RegeditExportText(store, "HKEY_CURRENT_USER\\Software\\Fuzz", text, error)) {
-            std::string bytes = "\xff\xfe";
-            for (char16_t c : text) {
-                bytes += static_cast<char>(c & 0xff);
-                bytes += static_cast<char>(c >> 8);
-            }
-            Compare("regedit-export", bytes, *stored);
-        }
-    } catch (const Failure&) {
-        // Surveying: the class was noted; the other writer is checked all the same.
-    }
-
-    // The partial-backup writer (8-bit, through the Reg*A functions).
-    try {
-        if (nulKeyName && std::getenv("QV_ROUNDTRIP_SURVEY"))
-            Fail("backup-writer", "key name [NUL]: the walk re-enters the key until its depth limit (skipped)", "");
-        CRegExportWriter writer;
-        const std::string file = "C:\\roundtrip.reg";
-        if (writer.WriteRegFileHeader(file)) {
-            writer.ExportRegistryKey("HKEY_CURRENT_USER", "Software\\Fuzz", "", file);
-            if (writer.m_bComplete) Compare("backup-writer", FuzzFolder().Read("drive_c/roundtrip.reg"), *stored);
-        }
-    } catch (const Failure&) {
-    }
+    CheckWriters(store, *stored, nulKeyName);
 
     auto lock = store.WriteLock();
     store.DiscardChanges();
