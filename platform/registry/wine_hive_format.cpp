@@ -166,8 +166,8 @@ std::string SerializeWineHive(const Key& root, Branch branch, const std::string&
             out += "\n[";
             out += path;
             out += "] ";
-            // Wine computes the seconds in 64-bit arithmetic that wraps; a time read from a
-            // file may be any 64-bit pattern, so the difference is taken without overflow.
+            // A time read from a file may be any 64-bit pattern: the difference to 1970 is
+            // taken modulo 2^64, so that it cannot overflow, then truncated to 32 bits.
             const int64_t sinceUnixEpoch = static_cast<int64_t>(static_cast<uint64_t>(k->modified) -
                                                                 static_cast<uint64_t>(kTicks1601To1970));
             AppendFormatted(out, "%u", static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond));
