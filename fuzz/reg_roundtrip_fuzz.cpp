@@ -344,7 +344,10 @@ void Probe() {
         {"leading blank", u" a"s},     {"trailing blank", u"a "s}, {"leading -", u"-a"s},
         {"@", u"@"s},                  {"U+FEFF", u"\xFEFF" u"a"s}, {"U+FFFF", u"a\xFFFF"s},
         {"ESC", u"a\x1b"s},            {"DEL", u"a\x7f"s},         {"non-ASCII", u"caf\xE9 \x2603"s},
-        {"empty", u""s}};
+        {"empty", u""s},
+        // A line break followed by what reads as lines of a .reg file: a value of its own, and
+        // a section of another key.
+        {"CR LF + lines", u"x]\r\n\"Injected\"=\"1\"\r\n[HKEY_CURRENT_USER"s}};
     auto bytesOf = [](const std::u16string& s) {
         std::vector<uint8_t> d;
         for (char16_t c : s) {
