@@ -255,6 +255,40 @@ TEST(ShellLinkFiles, DamagedLinkAndUrlFilesNeverCrash) {
     }
 }
 
+TEST(ShellLinkFiles, PartsLargerThanTheFileAreRefusedBeforeLiblnkAllocatesThem) {
+    TempDir tmp;
+    ShellLinkData data = Link("C:\\Program Files\\App\\app.exe");
+    data.description = "App";
+    data.workingDir = "C:\\Program Files\\App";
+    data.arguments = "--flag";
+    data.iconLocation = "C:\\Program Files\\App\\app.ico";
+    const std::string good = BuildShellLink(data);
+    CShellLink link;
+    WriteFile(tmp / "good.lnk", good);
+    ASSERT_TRUE(link.Load((tmp / "good.lnk").string()));
+    EXPECT_EQ(link.GetPath(), "C:\\Program Files\\App\\app.exe");
+
+    // The location block claims nearly 4 GiB; then a string, then an extra-data block, that
+    // run past the end of the file.
+    std::string huge = good;
+    huge.replace(0x4C, 4, std::string("\x00\xf7\xff\xff", 4));
+    WriteFile(tmp / "huge.lnk", huge);
+    EXPECT_FALSE(link.Load((tmp / "huge.lnk").string()));
+    EXPECT_EQ(link.Resolve(nullptr, 2), 0);
+    std::string longString = good.substr(0, good.size() - 8);
+    WriteFile(tmp / "short.lnk", longString);
+    EXPECT_FALSE(link.Load((tmp / "short.lnk").string()));
+    WriteFile(tmp / "block.lnk", good.substr(0, good.size() - 4) +
+                                     std::string("\x00\x01\x00\x00\x02\x00\x00\xa0", 8) + std::string(4, '\0'));
+    EXPECT_FALSE(link.Load((tmp / "block.lnk").string()));
+
+    // The hand-made and Wine-made shortcuts among the fuzz seeds all load.
+    for (const auto& entry : fs::directory_iterator(fs::path(QV_SOURCE_DIR) / "fuzz/corpus/shell_link")) {
+        if (entry.path().extension() != ".lnk") continue;
+        EXPECT_TRUE(link.Load(entry.path().string())) << entry.path();
+    }
+}
+
 TEST(ShellLinkFiles, LinksWrittenByWinesShellLoadAndResolve) {
     TempDir tmp;
     fs::path prefix = UnpackFreshPrefix(tmp.path());

@@ -202,6 +202,25 @@ TEST_F(RegistryStoreTest, FilesWithUnreadablePartsAreNeverRewritten) {
     EXPECT_EQ(File("user.reg"), "\xEF\xBB\xBFWINE REGISTRY Version 2\n");
 }
 
+TEST_F(RegistryStoreTest, ABatchOverAFileThatMayNotBeWrittenSavesNoFileAtAll) {
+    // user.reg is damaged; a batch changes system.reg (saved first) and user.reg.
+    std::string damaged = File("user.reg") + "\n[Broken\n";
+    WriteFile(dir / "user.reg", damaged);
+    Open();
+    const std::string system = File("system.reg");
+    {
+        qv::RegistryBatch batch;
+        EXPECT_TRUE(CSystem32::SetRegistryValue("Software\\BothFiles", "m", "1", HKEY_LOCAL_MACHINE));
+        EXPECT_TRUE(CSystem32::SetRegistryValue("Software\\BothFiles", "u", "1", HKEY_CURRENT_USER));
+        EXPECT_NE(batch.Commit(), 0);
+    }
+    EXPECT_EQ(File("system.reg"), system);
+    EXPECT_EQ(File("user.reg"), damaged);
+    std::string v;
+    EXPECT_FALSE(CSystem32::GetRegistryValue("Software\\BothFiles", "m", v, HKEY_LOCAL_MACHINE));
+    EXPECT_NE(prefix->Registry().LastError().find("user.reg"), std::string::npos);
+}
+
 TEST_F(RegistryStoreTest, ReadOnlyOrMissingPrefixGivesClearErrors) {
     EXPECT_THROW(qv::Prefix(tmp.path() / "nowhere"), std::runtime_error);
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);

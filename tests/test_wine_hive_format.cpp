@@ -1,6 +1,8 @@
 // Reading and writing Wine's registry files, checked against files Wine itself wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 
 #include "platform/registry/reg_text.h"
@@ -184,4 +186,139 @@ TEST(WineHiveFormat, TruncatedAndMangledFilesAreReportedNeverCrash) {
         ParsedHive h = ParseWineHive(mangled, "user.reg", 1);
         (void)SerializeWineHive(*h.root, Branch::User, "win64");
     }
+}
+
+namespace {
+
+// "SymbolicLinkValue"=hex(6):... naming `target` (a path below the machine branch).
+std::string LinkValueLine(const std::string& target) {
+    std::string line = "\"SymbolicLinkValue\"=hex(6):";
+    const std::string full = "\\REGISTRY\\Machine\\" + target;
+    for (size_t i = 0; i < full.size(); ++i) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%s%02x,00", i ? "," : "", static_cast<unsigned char>(full[i]));
+        line += buf;
+    }
+    return line + "\n";
+}
+
+// Resolves links inside the machine branch, as the registry store does while loading.
+Key* ResolveInMachine(Key* link) {
+    const Value* v = link->FindValue(u"SymbolicLinkValue");
+    if (!v || v->type != 6) return nullptr;
+    std::u16string target(v->data.size() / 2, u'\0');
+    for (size_t i = 0; i < target.size(); ++i) target[i] = static_cast<char16_t>(v->data[2 * i] | (v->data[2 * i + 1] << 8));
+    const std::u16string base = u"\\REGISTRY\\Machine\\";
+    if (target.compare(0, base.size(), base) != 0) return nullptr;
+    Key* k = link;
+    while (k->Parent()) k = k->Parent();
+    std::u16string rest = target.substr(base.size());
+    for (size_t i = 0; i <= rest.size();) {
+        size_t j = std::min(rest.find(u'\\', i), rest.size());
+        if (k->isLink) return nullptr;
+        k = k->GetOrAddSubkey(std::u16string_view(rest).substr(i, j - i));
+        i = j + 1;
+    }
+    return k;
+}
+
+const std::string kMachineHead = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+
+}  // namespace
+
+TEST(WineHiveFormat, TimesOfEveryBitPatternRoundTripWithWinesSeconds) {
+    // FILETIMEs of 2^63 and above are negative as signed numbers; Wine's seconds field is
+    // their wrapped difference to 1970, truncated to 32 bits.
+    const std::pair<const char*, const char*> cases[] = {
+        {"8000000000000000", "159663333"}, {"ffffffffffffffff", "1240428288"}, {"7fffffffffffffff", "159663333"},
+        {"000000001", "1240428289"}};
+    for (const auto& [hex, seconds] : cases) {
+        const std::string text = kMachineHead + "\n[Key] " + seconds + "\n#time=" + hex + "\n\"v\"=\"x\"\n";
+        ParsedHive h = ParseWineHive(text, "system.reg", 1);
+        EXPECT_EQ(h.root->FindSubkey(u"Key")->modified, ParseHexTime(hex)) << hex;
+        EXPECT_EQ(SerializeWineHive(*h.root, Branch::Machine, "win64"), text) << hex;
+    }
+}
+
+TEST(WineHiveFormat, KeysWrittenBelowALinkBeforeItsLinkLineMoveToItsTarget) {
+    // The subkeys come first, so they are made before the key is known to be a link. Wine's
+    // next load of its own save would put them under the target: they go there at once.
+    const std::string text = kMachineHead +
+                             "\n[A\\\\Link\\\\Sub\\\\Deeper] 5\n#time=5\n\"d\"=\"deep\"\n"
+                             "\n[A\\\\Link\\\\Sub] 5\n#time=5\n\"v\"=\"below\"\n"
+                             "\n[A\\\\Link] 6\n#time=6\n#link\n" + LinkValueLine("B") +
+                             "\n[A\\\\Link\\\\Later] 7\n#time=7\n\"x\"=dword:00000001\n"
+                             "\n[B\\\\Sub] 8\n#time=8\n\"w\"=\"target's own\"\n";
+    ParsedHive h = ParseWineHive(text, "system.reg", 1, ResolveInMachine);
+    EXPECT_FALSE(h.report.lossy);
+    ASSERT_EQ(h.report.messages.size(), 1u);
+    EXPECT_NE(h.report.messages[0].find("A\\Link"), std::string::npos) << h.report.messages[0];
+    const Key* link = h.root->FindSubkey(u"A")->FindSubkey(u"Link");
+    EXPECT_TRUE(link->isLink);
+    EXPECT_TRUE(link->Subkeys().empty());
+    const Key* b = h.root->FindSubkey(u"B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(b->FindSubkey(u"Later"), nullptr);
+    const Key* sub = b->FindSubkey(u"Sub");
+    ASSERT_NE(sub, nullptr);
+    EXPECT_NE(sub->FindValue(u"v"), nullptr);
+    EXPECT_NE(sub->FindValue(u"w"), nullptr);
+    ASSERT_NE(sub->FindSubkey(u"Deeper"), nullptr);
+    EXPECT_EQ(sub->FindSubkey(u"Deeper")->modified, 5);
+
+    // Our save reads back to the same save.
+    const std::string saved = SerializeWineHive(*h.root, Branch::Machine, "win64");
+    ParsedHive again = ParseWineHive(saved, "system.reg", 1, ResolveInMachine);
+    EXPECT_TRUE(again.report.messages.empty());
+    EXPECT_EQ(SerializeWineHive(*again.root, Branch::Machine, "win64"), saved);
+}
+
+TEST(WineHiveFormat, KeysBelowALinkThatLeadsNowhereAreDroppedAndReported) {
+    // A value the target already holds is replaced: reported as a loss too.
+    const std::string clash = kMachineHead + "\n[B\\\\Sub] 1\n\"v\"=\"target\"\n\n[L\\\\Sub] 1\n\"v\"=\"moved\"\n" +
+                              "\n[L] 1\n#link\n" + LinkValueLine("B");
+    ParsedHive h = ParseWineHive(clash, "system.reg", 1, ResolveInMachine);
+    EXPECT_TRUE(h.report.lossy);
+    EXPECT_TRUE(h.root->FindSubkey(u"L")->Subkeys().empty());
+
+    for (const std::string& link : {std::string("\n[L] 1\n#link\n"),  // no target value at all
+                                    "\n[L] 1\n#link\n" + LinkValueLine("L\\Inside")}) {  // a target below itself
+        const std::string text = kMachineHead + "\n[L\\\\Sub] 1\n\"v\"=\"lost\"\n" + link;
+        for (bool withResolver : {true, false}) {
+            ParsedHive d = ParseWineHive(text, "system.reg", 1, withResolver ? LinkResolver(ResolveInMachine) : LinkResolver());
+            EXPECT_TRUE(d.report.lossy);
+            EXPECT_TRUE(d.root->FindSubkey(u"L")->Subkeys().empty());
+            const std::string saved = SerializeWineHive(*d.root, Branch::Machine, "win64");
+            EXPECT_EQ(saved.find("Sub"), std::string::npos);
+            EXPECT_EQ(SerializeWineHive(*ParseWineHive(saved, "system.reg", 1).root, Branch::Machine, "win64"), saved);
+        }
+    }
+}
+
+TEST(WineHiveFormat, SectionsBelowAChainOfLinksLandAtItsEnd) {
+    const std::string text = kMachineHead + "\n[A] 1\n#link\n" + LinkValueLine("B") + "\n[B] 1\n#link\n" +
+                             LinkValueLine("C") + "\n[A\\\\Sub] 1\n\"v\"=\"x\"\n" +
+                             "\n[Self] 1\n#link\n" + LinkValueLine("Self") + "\n[Self\\\\Kept] 1\n" +
+                             "\n[Loop1] 1\n#link\n" + LinkValueLine("Loop2") + "\n[Loop2] 1\n#link\n" +
+                             LinkValueLine("Loop1") + "\n[Loop1\\\\Lost] 1\n";
+    ParsedHive h = ParseWineHive(text, "system.reg", 1, ResolveInMachine);
+    ASSERT_NE(h.root->FindSubkey(u"C"), nullptr);
+    EXPECT_NE(h.root->FindSubkey(u"C")->FindSubkey(u"Sub"), nullptr);
+    EXPECT_TRUE(h.root->FindSubkey(u"B")->Subkeys().empty());
+    // A link to itself keeps what is written below it; a loop of links keeps nothing.
+    EXPECT_NE(h.root->FindSubkey(u"Self")->FindSubkey(u"Kept"), nullptr);
+    EXPECT_TRUE(h.report.lossy);
+    const std::string saved = SerializeWineHive(*h.root, Branch::Machine, "win64");
+    EXPECT_EQ(saved.find("Lost"), std::string::npos);
+    ParsedHive again = ParseWineHive(saved, "system.reg", 1, ResolveInMachine);
+    EXPECT_TRUE(again.report.messages.empty());
+    EXPECT_EQ(SerializeWineHive(*again.root, Branch::Machine, "win64"), saved);
+}
+
+TEST(WineHiveFormat, ARejectedFileGivesAnEmptyBranchDatedNow) {
+    ParsedHive h = ParseWineHive("", "system.reg", 12345);
+    EXPECT_TRUE(h.report.rejected);
+    EXPECT_EQ(h.root->modified, 12345);
+    const std::string saved = SerializeWineHive(*h.root, Branch::Machine, "win64");
+    EXPECT_EQ(SerializeWineHive(*ParseWineHive(saved, "system.reg", 1).root, Branch::Machine, "win64"), saved);
 }

@@ -166,8 +166,11 @@ std::string SerializeWineHive(const Key& root, Branch branch, const std::string&
             out += "\n[";
             out += path;
             out += "] ";
-            AppendFormatted(out, "%u",
-                            static_cast<unsigned>((k->modified - kTicks1601To1970) / kTicksPerSecond));
+            // A time read from a file may be any 64-bit pattern: the difference to 1970 is
+            // taken modulo 2^64, so that it cannot overflow, then truncated to 32 bits.
+            const int64_t sinceUnixEpoch = static_cast<int64_t>(static_cast<uint64_t>(k->modified) -
+                                                                static_cast<uint64_t>(kTicks1601To1970));
+            AppendFormatted(out, "%u", static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond));
             out += "\n#time=";
             uint64_t t = static_cast<uint64_t>(k->modified);
             AppendFormatted(out, "%x", static_cast<unsigned>(t >> 32));
@@ -209,6 +212,8 @@ private:
     void ValueLine(size_t p);
     void OptionLine(size_t p);
     void FinishKey();
+    Key* FollowLinks(Key* link);
+    void MoveKeysBelowLinks();
 
     std::string_view text_;
     const std::string& fileName_;
@@ -314,6 +319,98 @@ size_t HiveParser::ParseString(size_t p, char delim, std::u16string& out) {
     return std::string::npos;
 }
 
+// Where a path through `link` leads: links are followed until a key that is no link (or a
+// link to itself, whose sections stay below it). Null when a link on the way cannot be
+// resolved or the chain is longer than Wine follows.
+Key* HiveParser::FollowLinks(Key* link) {
+    constexpr int kMaxHops = 16;
+    Key* k = link;
+    for (int hops = 0; k->isLink; ++hops) {
+        Key* target = hops < kMaxHops && links_ ? links_(k) : nullptr;
+        if (!target) return nullptr;
+        if (target == k) break;
+        k = target;
+    }
+    return k;
+}
+
+namespace {
+
+bool IsBelow(const Key* k, const Key* ancestor) {
+    for (const Key* p = k->Parent(); p; p = p->Parent())
+        if (p == ancestor) return true;
+    return false;
+}
+
+// Copies everything below `from` into `to`: keys merge by name, and values, classes and
+// link flags of `from`'s keys are set on their counterparts. Returns false when that
+// replaced something `to` already held.
+bool MergeSubkeys(Key* to, const Key& from) {
+    bool clean = true;
+    std::vector<std::pair<Key*, const Key*>> pending;
+    for (const auto& c : from.Subkeys()) pending.emplace_back(to->GetOrAddSubkey(c->Name()), c.get());
+    while (!pending.empty()) {
+        auto [dst, src] = pending.back();
+        pending.pop_back();
+        if (!dst->modified && src->modified) dst->UpdateTimeUpward(src->modified);
+        for (const Value& v : src->Values()) {
+            if (dst->FindValue(v.name)) clean = false;
+            dst->SetValue(v.name, v.type, v.data);
+        }
+        if (src->keyClass) {
+            if (dst->keyClass && *dst->keyClass != *src->keyClass) clean = false;
+            dst->keyClass = src->keyClass;
+        }
+        dst->isLink = dst->isLink || src->isLink;
+        for (const auto& c : src->Subkeys()) pending.emplace_back(dst->GetOrAddSubkey(c->Name()), c.get());
+    }
+    return clean;
+}
+
+}  // namespace
+
+// Sections that came before their link key's #link line were made below the link, where
+// Wine keeps no keys: its next load of its own save puts them under the link's target. They
+// go there now (or are dropped when the link leads nowhere), so that a save of what was
+// loaded reads back the same.
+void HiveParser::MoveKeysBelowLinks() {
+    constexpr int kMaxRounds = 16;
+    for (int round = 0; round <= kMaxRounds; ++round) {
+        bool moved = false;
+        std::vector<Key*> pending{result_.root.get()};
+        while (!pending.empty()) {
+            Key* k = pending.back();
+            pending.pop_back();
+            if (k->isLink && !k->Subkeys().empty()) {
+                Key* target = round < kMaxRounds ? FollowLinks(k) : nullptr;
+                if (target == k) {
+                    // A link to itself: sections below it are read back below it.
+                } else {
+                    if (target && IsBelow(target, k)) target = nullptr;
+                    std::string where = fileName_ + ": keys below the link key '" +
+                                        ToUtf8(k->PathFrom(result_.root.get())) + "'";
+                    if (!target) {
+                        result_.report.messages.push_back(where + " were dropped: the link leads nowhere");
+                        result_.report.lossy = true;
+                    } else if (MergeSubkeys(target, *k)) {
+                        result_.report.messages.push_back(where + " were moved to its target");
+                    } else {
+                        result_.report.messages.push_back(where + " were moved to its target, replacing data");
+                        result_.report.lossy = true;
+                    }
+                    std::vector<std::u16string> names;
+                    for (const auto& c : k->Subkeys()) names.push_back(c->Name());
+                    for (const std::u16string& n : names) k->RemoveSubkey(n);
+                    moved = true;
+                    continue;
+                }
+            }
+            for (const auto& c : k->Subkeys()) pending.push_back(c.get());
+        }
+        if (!moved) return;
+    }
+}
+
 void HiveParser::FinishKey() {
     if (current_) current_->UpdateTimeUpward(currentSeconds_);
     current_ = nullptr;
@@ -351,7 +448,7 @@ void HiveParser::KeyLine(size_t p) {
                 return;
             }
             if (k->isLink) {
-                Key* target = links_ ? links_(k) : nullptr;
+                Key* target = FollowLinks(k);
                 if (!target) {
                     Report("Error creating key");
                     return;
@@ -499,6 +596,8 @@ void HiveParser::OptionLine(size_t p) {
 ParsedHive HiveParser::Run() {
     result_.root = std::make_shared<Key>(u"");
     if (!NextLine() || line_ != "WINE REGISTRY Version 2") {
+        // An empty branch in its place, with the load time as every key that no line dated.
+        result_.root->modified = now_;
         result_.report.rejected = true;
         result_.report.messages.push_back(fileName_ + " is not a valid registry file");
         return std::move(result_);
@@ -523,6 +622,7 @@ ParsedHive HiveParser::Run() {
         }
     }
     FinishKey();
+    MoveKeysBelowLinks();
     // Keys that no line gave a time (the branch root, keys made only through links) get
     // the load time, as Wine gives them.
     std::vector<Key*> pending{result_.root.get()};

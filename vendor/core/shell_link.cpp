@@ -3,6 +3,8 @@
 #include <liblnk.h>
 
 #include <cctype>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -28,6 +30,48 @@ std::string LinkString(liblnk_file_t* file, SizeFn sizeFn, GetFn getFn) {
     return std::string(reinterpret_cast<const char*>(buf.data()));
 }
 
+// Whether the sizes a .lnk file gives for its parts fit inside the file. liblnk allocates
+// what a size field says before it reads, so a few crafted bytes could make it ask for
+// gigabytes; such a file is damaged (no shell could use it) and is not handed to it.
+bool LinkSizesFit(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    auto read = [&](std::streamoff at, int bytes, uint32_t& value) {
+        if (at < 0 || at + bytes > size) return false;
+        uint8_t b[4] = {};
+        in.seekg(at);
+        if (!in.read(reinterpret_cast<char*>(b), bytes)) return false;
+        value = static_cast<uint32_t>(b[0] | (b[1] << 8) | (b[2] << 16)) | (static_cast<uint32_t>(b[3]) << 24);
+        return true;
+    };
+    uint32_t headerSize = 0, flags = 0;
+    if (!read(0, 4, headerSize) || headerSize != 0x4C || !read(0x14, 4, flags)) return false;
+    std::streamoff at = 0x4C;
+    uint32_t n = 0;
+    if (flags & 0x1) {  // the item list of the target
+        if (!read(at, 2, n)) return false;
+        at += 2 + static_cast<std::streamoff>(n);
+    }
+    if (flags & 0x2) {  // where the target is
+        if (!read(at, 4, n) || n < 4) return false;
+        at += static_cast<std::streamoff>(n);
+    }
+    for (uint32_t bit : {0x4u, 0x8u, 0x10u, 0x20u, 0x40u}) {  // name, relative path, folder, arguments, icon
+        if (!(flags & bit)) continue;
+        if (!read(at, 2, n)) return false;
+        at += 2 + static_cast<std::streamoff>(n) * ((flags & 0x80) ? 2 : 1);
+    }
+    if (at > size) return false;
+    // Extra data blocks, each with its size, up to one smaller than 4 (the end mark).
+    for (int blocks = 0; blocks < 4096 && read(at, 4, n) && n >= 4; ++blocks) {
+        if (at + static_cast<std::streamoff>(n) > size) return false;
+        at += static_cast<std::streamoff>(n);
+    }
+    return true;
+}
+
 std::string FolderOf(const std::string& windowsPath) {
     size_t cut = windowsPath.find_last_of("\\/");
     return cut == std::string::npos ? std::string() : windowsPath.substr(0, cut + 1);
@@ -48,7 +92,7 @@ int CShellLink::Load(const std::string& path) {
     m_unknownTarget = false;
     m_target.clear();
     std::optional<std::filesystem::path> unix = qv::FileNameToUnix(path);
-    if (!unix) return 0;
+    if (!unix || !LinkSizesFit(*unix)) return 0;
     liblnk_file_t* file = nullptr;
     liblnk_error_t* error = nullptr;
     if (liblnk_file_initialize(&file, &error) != 1) {
