@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/partial_backup_check.h"
 #include "backup/reg_export_writer.h"
 #include "backup/reg_file_reader.h"
 #include "backup/regedit_export.h"
@@ -142,6 +143,11 @@ std::string Kinds(std::u16string_view s) {
 struct Failure {
     std::string cls;
     std::string detail;
+};
+
+// The writer declined an entry, with its reason: an allowed outcome.
+struct Refused {
+    std::string why;
 };
 
 std::string_view g_input;
@@ -279,7 +285,7 @@ void Compare(const char* writer, std::string_view bytes, const reg::Key& stored)
 
 // Exports HKCU\Software\Fuzz with both writers and reads each file back. A failure of one
 // writer stops the check of that writer only (when failures do not stop the program).
-void CheckWriters(RegistryStore& store, const reg::Key& stored, bool nulKeyName, std::string* regedit = nullptr,
+void CheckWriters(RegistryStore& store, const reg::Key& stored, bool /*nulKeyName*/, std::string* regedit = nullptr,
                   std::string* backup = nullptr) {
     auto note = [](std::string* out, const std::string& what) {
         if (out) *out = what;
@@ -303,13 +309,11 @@ void CheckWriters(RegistryStore& store, const reg::Key& stored, bool nulKeyName,
         note(regedit, f.cls + " (" + f.detail + ")");
     }
 
-    // The partial-backup writer (8-bit, through the Reg*A functions).
+    // The partial-backup writer (8-bit, through the Reg*A functions), behind the gate the
+    // repair puts before it: entries whose names .reg text cannot carry are refused.
     try {
-        // A key name with U+0000 sends this writer's walk back into the same key, level after
-        // level, until its depth limit: hundreds of megabytes and a timeout. Unless failures
-        // stop the program, that is noted and the writer left out, to see past it.
-        if (nulKeyName && (g_probing || std::getenv("QV_ROUNDTRIP_SURVEY")))
-            Fail("backup-writer", "key name [NUL]: the walk re-enters the key until its depth limit (skipped)", "");
+        std::string refusal = BackupRefusal(store, BackupEntry{"HKEY_CURRENT_USER", "Software\\Fuzz", "", true});
+        if (!refusal.empty()) throw Refused{refusal};
         CRegExportWriter writer;
         const std::string file = "C:\\roundtrip.reg";
         if (writer.WriteRegFileHeader(file)) {
@@ -323,6 +327,8 @@ void CheckWriters(RegistryStore& store, const reg::Key& stored, bool nulKeyName,
         } else {
             note(backup, "refused (no file)");
         }
+    } catch (const Refused& r) {
+        note(backup, "refused: " + r.why);
     } catch (const Failure& f) {
         note(backup, f.cls + " (" + f.detail + ")");
     }
