@@ -22,41 +22,6 @@ constexpr int64_t kNow = 0x1dd86cc3f58d2a4;  // a fixed load time keeps runs rep
     __builtin_trap();
 }
 
-bool NextElement(std::u16string_view& path, std::u16string_view& elem) {
-    while (!path.empty() && path.front() == u'\\') path.remove_prefix(1);
-    if (path.empty()) return false;
-    size_t j = path.find(u'\\');
-    if (j == std::u16string_view::npos) j = path.size();
-    elem = path.substr(0, j);
-    path.remove_prefix(j);
-    return true;
-}
-
-// The registry store's resolver while loading: a REG_LINK target inside the same branch,
-// created when missing, never walked through another link.
-LinkResolver ResolverFor(Branch branch) {
-    return [branch](Key* link) -> Key* {
-        const Value* v = link->FindValue(u"SymbolicLinkValue");
-        if (!v || v->type != 6) return nullptr;
-        std::u16string target(v->data.size() / 2, u'\0');
-        for (size_t i = 0; i < target.size(); ++i)
-            target[i] = static_cast<char16_t>(v->data[2 * i] | (v->data[2 * i + 1] << 8));
-        std::u16string base = u"\\" + BranchPath(branch);
-        if (target.size() < base.size() || CompareNames(std::u16string_view(target).substr(0, base.size()), base))
-            return nullptr;
-        std::u16string_view rest = std::u16string_view(target).substr(base.size());
-        if (!rest.empty() && rest.front() != u'\\') return nullptr;
-        Key* k = link;
-        while (k->Parent()) k = k->Parent();
-        std::u16string_view elem;
-        while (NextElement(rest, elem)) {
-            if (elem.size() > kMaxKeyNameUnits || k->isLink) return nullptr;
-            k = k->GetOrAddSubkey(elem);
-        }
-        return k;
-    };
-}
-
 // The branch a file names on its second line; files without one are read as system.reg.
 Branch BranchOf(std::string_view text) {
     size_t line2 = text.find('\n');
@@ -72,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     Branch branch = BranchOf(text);
     const char* file = branch == Branch::Machine ? "system.reg" : branch == Branch::User ? "user.reg" : "userdef.reg";
-    LinkResolver resolve = ResolverFor(branch);
+    LinkResolver resolve = SameBranchLinkResolver(branch);
 
     ParsedHive first = ParseWineHive(text, file, kNow, resolve);
     std::string arch = first.arch.empty() ? "win64" : first.arch;

@@ -18,6 +18,8 @@
 #include <set>
 #include <sstream>
 
+#include "platform/registry/hive_file_reader.h"
+
 namespace qv {
 
 namespace fs = std::filesystem;
@@ -234,14 +236,6 @@ bool IsImmutable(const fs::path& p) {
     return immutable;
 }
 
-const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a regular file";
-}
 
 }  // namespace
 
@@ -284,7 +278,7 @@ void CommitFileSet(const fs::path& recordFolder, const std::vector<FileReplaceme
         struct stat st {};
         if (::stat(real.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
             discardAll();
-            throw FileSetCommitError(real.string() + " is " + KindOf(st.st_mode) + ", not a regular file", f.target, {});
+            throw FileSetCommitError(real.string() + " is " + FileKindText(st.st_mode) + ", not a regular file", f.target, {});
         }
         for (const Entry& e : entries) {
             FileId id = IdOf(real);

@@ -14,14 +14,6 @@ namespace {
 
 std::atomic<uint64_t> g_ceiling{uint64_t(4) << 30};
 
-const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a file";
-}
 
 std::string Size(uint64_t bytes) {
     char buf[48];
@@ -52,6 +44,16 @@ HiveFileContent Refuse(HiveFileContent r, std::string problem) {
 
 }  // namespace
 
+const char* FileKindText(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    return "an unusual kind of file";
+}
+
 uint64_t HiveSizeCeiling() { return g_ceiling; }
 void SetHiveSizeCeiling(uint64_t bytes) { g_ceiling = bytes; }
 
@@ -65,7 +67,7 @@ HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::strin
     }
     // Decide on the type before opening, so that no device is even opened.
     if (!S_ISREG(r.info.st_mode))
-        return Refuse(r, Named(file, label) + " is not a regular file (it is " + KindOf(r.info.st_mode) + ")" +
+        return Refuse(r, Named(file, label) + " is not a regular file (it is " + FileKindText(r.info.st_mode) + ")" +
                              wontTouch);
     // Non-blocking, so that a file swapped for a FIFO meanwhile does not hang the open.
     int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -78,7 +80,7 @@ HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::strin
     if (::fstat(fd, &r.info) != 0)
         return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
     if (!S_ISREG(r.info.st_mode))
-        return Refuse(r, Named(file, label) + " is not a regular file (it is " + KindOf(r.info.st_mode) + ")" +
+        return Refuse(r, Named(file, label) + " is not a regular file (it is " + FileKindText(r.info.st_mode) + ")" +
                              wontTouch);
     int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);

@@ -24,6 +24,9 @@ struct HiveFileContent {
 // Reads `file`; `label` names it in messages ("system.reg").
 HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::string& label);
 
+// What kind of file a mode describes, for messages: "a folder", "a FIFO", ...
+const char* FileKindText(mode_t mode);
+
 // The largest file read as a registry file (4 GiB unless changed; tests lower it).
 uint64_t HiveSizeCeiling();
 void SetHiveSizeCeiling(uint64_t bytes);

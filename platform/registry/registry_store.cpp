@@ -109,27 +109,8 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
         const std::string& text = file.text;
         // Sections written below a link key land under the link's target, as Wine loads
         // them; only targets inside the same branch can be resolved while loading.
-        reg::Branch branch = h.branch;
-        reg::LinkResolver resolver = [branch](Key* link) -> Key* {
-            const reg::Value* v = link->FindValue(u"SymbolicLinkValue");
-            if (!v || v->type != REG_LINK) return nullptr;
-            std::u16string target(v->data.size() / 2, u'\0');
-            for (size_t i = 0; i < target.size(); ++i)
-                target[i] = static_cast<char16_t>(v->data[2 * i] | (v->data[2 * i + 1] << 8));
-            std::u16string base = u"\\" + reg::BranchPath(branch);
-            if (!StartsWithFolded(target, base)) return nullptr;
-            std::u16string_view rest = std::u16string_view(target).substr(base.size());
-            if (!rest.empty() && rest.front() != u'\\') return nullptr;
-            Key* k = link;
-            while (k->Parent()) k = k->Parent();
-            std::u16string_view elem;
-            while (NextElement(rest, elem)) {
-                if (elem.size() > reg::kMaxKeyNameUnits || k->isLink) return nullptr;
-                k = k->GetOrAddSubkey(elem);
-            }
-            return k;
-        };
-        reg::ParsedHive parsed = reg::ParseWineHive(text, FileNameOf(h.branch), reg::NowAsFileTime(), resolver);
+        reg::ParsedHive parsed = reg::ParseWineHive(text, FileNameOf(h.branch), reg::NowAsFileTime(),
+                                                    reg::SameBranchLinkResolver(h.branch));
         *outRoot = parsed.root;
         *outReport = std::move(parsed.report);
         *outArch = parsed.arch;

@@ -1,5 +1,6 @@
 #include "platform/registry/wine_hive_format.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -641,6 +642,33 @@ ParsedHive ParseWineHive(std::string_view text, const std::string& fileName, int
                          const LinkResolver& resolveLink) {
     HiveParser parser(text, fileName, now, resolveLink);
     return parser.Run();
+}
+
+LinkResolver SameBranchLinkResolver(Branch branch) {
+    return [branch](Key* link) -> Key* {
+        const Value* v = link->FindValue(u"SymbolicLinkValue");
+        if (!v || v->type != 6) return nullptr;  // REG_LINK
+        std::u16string target(v->data.size() / 2, u'\0');
+        for (size_t i = 0; i < target.size(); ++i)
+            target[i] = static_cast<char16_t>(v->data[2 * i] | (v->data[2 * i + 1] << 8));
+        std::u16string base = u"\\" + BranchPath(branch);
+        if (target.size() < base.size() || CompareNames(std::u16string_view(target).substr(0, base.size()), base))
+            return nullptr;
+        std::u16string_view rest = std::u16string_view(target).substr(base.size());
+        if (!rest.empty() && rest.front() != u'\\') return nullptr;
+        Key* k = link;
+        while (k->Parent()) k = k->Parent();
+        while (!rest.empty()) {
+            while (!rest.empty() && rest.front() == u'\\') rest.remove_prefix(1);
+            if (rest.empty()) break;
+            size_t j = std::min(rest.find(u'\\'), rest.size());
+            std::u16string_view elem = rest.substr(0, j);
+            rest.remove_prefix(j);
+            if (elem.size() > kMaxKeyNameUnits || k->isLink) return nullptr;
+            k = k->GetOrAddSubkey(elem);
+        }
+        return k;
+    };
 }
 
 }  // namespace qv::reg

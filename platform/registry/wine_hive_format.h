@@ -33,6 +33,11 @@ struct ParsedHive {
 // at (created if needed) or null when it cannot be resolved.
 using LinkResolver = std::function<Key*(Key* link)>;
 
+// The resolver a loader of one branch's file uses: a link whose target lies in the same
+// branch leads there (keys on the way are created), never through another link; any other
+// target cannot be resolved while loading.
+LinkResolver SameBranchLinkResolver(Branch branch);
+
 // Parses a whole file. `fileName` only labels messages; `now` stamps keys without a time.
 ParsedHive ParseWineHive(std::string_view text, const std::string& fileName, int64_t now,
                          const LinkResolver& resolveLink = {});
