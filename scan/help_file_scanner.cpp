@@ -13,6 +13,10 @@ int CScanEngine::ScanHelpFiles() {
     for (DWORD index = 0; !m_bStop && scanreg::EnumValue(help.Get(), index, value); ++index) {
         PostStatus(prefix + "HKEY_LOCAL_MACHINE\\" + keyPath + "\\" + value.name);
         if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // no folder to test
+        // Its row names the value by the part of the path after the last backslash; with a
+        // backslash in the name that would be another value (perhaps a working one), which
+        // the repair would then delete.
+        if (value.name.find('\\') != std::string::npos) continue;
         std::string folder = scanreg::TextOf(value);
         if (folder.empty() || folder.back() != '\\') folder += '\\';
         std::string path = folder + value.name;

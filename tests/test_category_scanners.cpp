@@ -76,6 +76,7 @@ TEST_F(CategoryScannerTest, FontsAndHelpFiles) {
     Set(LM, help, "here.hlp", "C:\\windows\\help");
     Set(LM, help, "slash.hlp", "C:\\windows\\help\\");
     Set(LM, help, "gone.hlp", "C:\\Games\\Old\\");
+    Set(LM, help, "old\\Here.hlp", "C:\\nowhere\\");  // its row would name the working here.hlp
     Scan();
     EXPECT_EQ(Rows("Missing Fonts"), (std::vector<std::string>{"FullGone", "Gone"}));
     EXPECT_EQ(Rows("System Help Files"), (std::vector<std::string>{"gone.hlp", "slash.hlp"}));
