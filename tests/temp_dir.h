@@ -68,7 +68,7 @@ inline void CopyRegistryFiles(const std::filesystem::path& from, const std::file
 
 // Unpacks the fresh Wine prefix fixture into `dest`/prefix and returns that folder.
 inline std::filesystem::path UnpackFreshPrefix(const std::filesystem::path& dest) {
-    std::string cmd = "tar -xzf '" + (Fixtures() / "fresh-prefix.tar.gz").string() + "' -C '" + dest.string() + "'";
+    std::string cmd = "tar -xzf '" + (std::filesystem::path(QV_SOURCE_DIR) / "samples" / "fresh-prefix.tar.gz").string() + "' -C '" + dest.string() + "'";
     if (std::system(cmd.c_str()) != 0) return {};
     return dest / "prefix";
 }
