@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "app/string_table.h"
+#include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
 #include "vendor/core/registry_object.h"
@@ -14,29 +15,34 @@ const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Path
 int CScanEngine::ScanApplicationPaths() {
     const std::string prefix(StringText(171));
     const std::string problem(StringText(170));
-    scanreg::OpenKey appPaths(HKEY_LOCAL_MACHINE, kAppPaths);
-    if (!appPaths) return 0;
-    std::string name;
-    for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(appPaths.Get(), index, name); ++index) {
-        if (name.empty()) continue;
-        const std::string sub = std::string(kAppPaths) + "\\" + name;
-        PostStatus(prefix + "HKLM\\" + sub);
-        scanreg::OpenKey app(HKEY_LOCAL_MACHINE, sub);
-        if (!app) continue;
-        scanreg::ValueEntry value;
-        for (DWORD v = 0; !m_bStop && scanreg::EnumValue(app.Get(), v, value); ++v) {
-            std::string text = scanreg::TextOf(value);
-            text.erase(std::remove(text.begin(), text.end(), ';'), text.end());
-            if (text.find('%') != std::string::npos) continue;  // paths with variables are not tested
-            if (!value.name.empty()) continue;                  // only the default value names the program
-            if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // no text, no path
-            if (!CSystem32::GetRegistryValue(sub, "", text, HKEY_LOCAL_MACHINE)) continue;
-            text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
-            // A default value may carry arguments ("C:\App\app.exe /x"): the entry is only
-            // dead when the file it names is missing too, so a working entry is never listed.
-            if (FileExists(text) || CRegistryObject::FileVerified(text)) continue;
-            AddFinding({problem, name + text, sub, "HKEY_LOCAL_MACHINE", "KEY"});
+    int opened = 0;
+    for (const MachineKeyView& view : MachineKeyViews(kAppPaths)) {
+        scanreg::OpenKey appPaths(HKEY_LOCAL_MACHINE, view.path);
+        if (!appPaths) continue;
+        opened = 1;
+        qv::ScopedFileSystemView files(view.files);
+        std::string name;
+        for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(appPaths.Get(), index, name); ++index) {
+            if (name.empty()) continue;
+            const std::string sub = view.path + "\\" + name;
+            PostStatus(prefix + "HKLM\\" + sub);
+            scanreg::OpenKey app(HKEY_LOCAL_MACHINE, sub);
+            if (!app) continue;
+            scanreg::ValueEntry value;
+            for (DWORD v = 0; !m_bStop && scanreg::EnumValue(app.Get(), v, value); ++v) {
+                std::string text = scanreg::TextOf(value);
+                text.erase(std::remove(text.begin(), text.end(), ';'), text.end());
+                if (text.find('%') != std::string::npos) continue;  // paths with variables are not tested
+                if (!value.name.empty()) continue;                  // only the default value names the program
+                if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // no text, no path
+                if (!CSystem32::GetRegistryValue(sub, "", text, HKEY_LOCAL_MACHINE)) continue;
+                text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+                // A default value may carry arguments ("C:\App\app.exe /x"): the entry is only
+                // dead when the file it names is missing too, so a working entry is never listed.
+                if (FileExists(text) || CRegistryObject::FileVerified(text)) continue;
+                AddFinding({problem, name + text, sub, "HKEY_LOCAL_MACHINE", "KEY"});
+            }
         }
     }
-    return 1;
+    return opened;
 }

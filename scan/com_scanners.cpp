@@ -4,6 +4,8 @@
 #include <functional>
 
 #include "app/string_table.h"
+#include "platform/prefix/case_insensitive_name.h"
+#include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
 #include "vendor/core/registry_checkers.h"
@@ -29,7 +31,7 @@ void CScanEngine::ScanComRegistrations(bool machine) {
     const std::string prefix(machine ? StringText(122) : StringText(123));
     const HKEY root = machine ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
     const std::string base = machine ? "SOFTWARE\\Classes" : "";
-    const std::string label = machine ? "HKLM\\SOFTWARE\\Classes\\" : "HKCR\\";
+    const std::string label = machine ? "HKLM\\" : "HKCR\\";
     auto below = [&](const char* leaf) { return base.empty() ? std::string(leaf) : base + "\\" + leaf; };
     CFindingStores& s = m_stores;
     auto& clsids = machine ? s.m_aMachineClsid : s.m_aRootClsid;
@@ -40,34 +42,52 @@ void CScanEngine::ScanComRegistrations(bool machine) {
     auto& typeLibsInvalid = machine ? s.m_aMachineTypeLibInvalid : s.m_aRootTypeLibInvalid;
     auto& interfaces = machine ? s.m_aMachineInterface : s.m_aRootInterface;
     auto& interfacesInvalid = machine ? s.m_aMachineInterfaceInvalid : s.m_aRootInterfaceInvalid;
+    auto& clsids32 = machine ? s.m_aMachineClsid32 : s.m_aRootClsid32;
+    auto& clsids32Invalid = machine ? s.m_aMachineClsid32Invalid : s.m_aRootClsid32Invalid;
+    auto& typeLibs32 = machine ? s.m_aMachineTypeLib32 : s.m_aRootTypeLib32;
+    auto& typeLibs32Invalid = machine ? s.m_aMachineTypeLib32Invalid : s.m_aRootTypeLib32Invalid;
+    auto& interfaces32 = machine ? s.m_aMachineInterface32 : s.m_aRootInterface32;
+    auto& interfaces32Invalid = machine ? s.m_aMachineInterface32Invalid : s.m_aRootInterface32Invalid;
 
-    WalkSubkeys(*this, root, below("CLSID"), [&](HKEY key, const std::string& name) {
+    // Each leaf in both registry views: the 32-bit view's classes are judged as 32-bit
+    // programs see the disk, and their records kept apart.
+    auto walkViews = [&](const char* leaf, const std::function<void(HKEY, const std::string&, const std::string&, bool)>& visit) {
+        for (const MachineKeyView& view : ClassKeyViews(machine, below(leaf))) {
+            qv::ScopedFileSystemView files(view.files);
+            const std::string shown = prefix + label + view.path + "\\";
+            WalkSubkeys(*this, root, view.path, [&](HKEY key, const std::string& name) { visit(key, name, shown, view.bits32); });
+        }
+    };
+
+    walkViews("CLSID", [&](HKEY key, const std::string& name, const std::string& shown, bool bits32) {
         CRegistryClassID checker;
         checker.Initialize(key, name);
-        checker.AddToArray(clsids);
-        PostStatus(prefix + label + "CLSID\\" + name);
-        if (!checker.IsOK()) checker.AddToArray(clsidsInvalid);
+        checker.AddToArray(bits32 ? clsids32 : clsids);
+        PostStatus(shown + name);
+        if (!checker.IsOK()) checker.AddToArray(bits32 ? clsids32Invalid : clsidsInvalid);
     });
     WalkSubkeys(*this, root, base, [&](HKEY key, const std::string& name) {
-        CRegistryProgID checker(clsids);
+        // The 32-bit view of the classes, not a ProgID.
+        if (qv::NamesEqualIgnoringCase(name, "Wow6432Node")) return;
+        CRegistryProgID checker(clsids, &clsids32);
         checker.Initialize(key, name);
-        PostStatus(prefix + label + name);
+        PostStatus(prefix + label + (base.empty() ? "" : base + "\\") + name);
         if (checker.GetClassId().empty()) return;  // not a ProgID: extensions, CLSID, ...
         checker.AddToArray(progIds);
         if (!checker.IsOK()) checker.AddToArray(progIdsInvalid);
     });
-    WalkSubkeys(*this, root, below(machine ? "TypeLib" : "Typelib"), [&](HKEY key, const std::string& name) {
+    walkViews(machine ? "TypeLib" : "Typelib", [&](HKEY key, const std::string& name, const std::string& shown, bool bits32) {
         CRegistryTypeLib checker;
         checker.Initialize(key, name);
-        PostStatus(prefix + label + (machine ? "TypeLib\\" : "Typelib\\") + name);
-        checker.AddToArray(typeLibs);
-        if (!checker.IsOK()) checker.AddToArray(typeLibsInvalid);
+        PostStatus(shown + name);
+        checker.AddToArray(bits32 ? typeLibs32 : typeLibs);
+        if (!checker.IsOK()) checker.AddToArray(bits32 ? typeLibs32Invalid : typeLibsInvalid);
     });
-    WalkSubkeys(*this, root, below("Interface"), [&](HKEY key, const std::string& name) {
-        CRegistryInterface checker(typeLibs);
+    walkViews("Interface", [&](HKEY key, const std::string& name, const std::string& shown, bool bits32) {
+        CRegistryInterface checker(bits32 ? typeLibs32 : typeLibs, bits32 ? &typeLibs : &typeLibs32);
         checker.Initialize(key, name);
-        PostStatus(prefix + label + "Interface\\" + name);
-        checker.AddToArray(interfaces);
-        if (!checker.IsOK()) checker.AddToArray(interfacesInvalid);
+        PostStatus(shown + name);
+        checker.AddToArray(bits32 ? interfaces32 : interfaces);
+        if (!checker.IsOK()) checker.AddToArray(bits32 ? interfaces32Invalid : interfacesInvalid);
     });
 }

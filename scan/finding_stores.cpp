@@ -16,8 +16,18 @@ void CFindingStores::Empty() {
         Release(*v);
     for (auto* v : {&m_aRootInterface, &m_aRootInterfaceInvalid, &m_aMachineInterface, &m_aMachineInterfaceInvalid})
         Release(*v);
+    for (auto* v : {&m_aRootClsid32, &m_aRootClsid32Invalid, &m_aMachineClsid32, &m_aMachineClsid32Invalid})
+        Release(*v);
+    for (auto* v : {&m_aRootTypeLib32, &m_aRootTypeLib32Invalid, &m_aMachineTypeLib32, &m_aMachineTypeLib32Invalid})
+        Release(*v);
+    for (auto* v : {&m_aRootInterface32, &m_aRootInterface32Invalid, &m_aMachineInterface32,
+                    &m_aMachineInterface32Invalid})
+        Release(*v);
     Release(m_aMissingFonts);
     for (auto& v : m_aStartupEntries) Release(v);
+    for (auto* v : {&m_aMissingFonts32, &m_aMissingHelpFiles32, &m_aMissingSharedDlls32, &m_aUninstallEntries32})
+        Release(*v);
+    for (auto& v : m_aStartupEntries32) Release(v);
     for (auto* v : {&m_aMissingHelpFiles, &m_aMissingSharedDlls, &m_aUninstallEntries, &m_aFileExtEntries,
                     &m_aMissingShortcuts, &m_aStartMenuShortcuts})
         Release(*v);

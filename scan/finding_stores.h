@@ -24,12 +24,24 @@ struct CFindingStores {
     std::vector<_REG_TYPELIB> m_aRootTypeLib, m_aRootTypeLibInvalid, m_aMachineTypeLib, m_aMachineTypeLibInvalid;
     std::vector<_REG_INTERFACE> m_aRootInterface, m_aRootInterfaceInvalid, m_aMachineInterface,
         m_aMachineInterfaceInvalid;
+    // The 32-bit view's classes of a 64-bit prefix (Classes\Wow6432Node\CLSID, TypeLib,
+    // Interface) under each class root. ProgIDs have one view only.
+    std::vector<_REG_CLSID> m_aRootClsid32, m_aRootClsid32Invalid, m_aMachineClsid32, m_aMachineClsid32Invalid;
+    std::vector<_REG_TYPELIB> m_aRootTypeLib32, m_aRootTypeLib32Invalid, m_aMachineTypeLib32,
+        m_aMachineTypeLib32Invalid;
+    std::vector<_REG_INTERFACE> m_aRootInterface32, m_aRootInterface32Invalid, m_aMachineInterface32,
+        m_aMachineInterface32Invalid;
 
     std::vector<_REG_VALUE> m_aMissingFonts;
     std::vector<std::string> m_aMissingHelpFiles;
     std::vector<std::string> m_aMissingSharedDlls;
     std::vector<std::string> m_aUninstallEntries;
     std::vector<_REG_VALUE> m_aStartupEntries[kStartupStoreCount];
+    // The same categories under the 32-bit view's keys of a 64-bit prefix; their rows follow
+    // those of the 64-bit view.
+    std::vector<_REG_VIEW_ENTRY> m_aMissingFonts32, m_aMissingHelpFiles32, m_aMissingSharedDlls32,
+        m_aUninstallEntries32;
+    std::vector<_REG_VIEW_ENTRY> m_aStartupEntries32[kStartupStoreCount];
     std::vector<std::string> m_aFileExtEntries;
     std::vector<std::string> m_aMissingShortcuts;
     std::vector<std::string> m_aStartMenuShortcuts;

@@ -9,6 +9,7 @@ void CScanEngine::TransferFindings() {
         const std::string problem(StringText(133));
         for (const _REG_VALUE& v : m_stores.m_aMissingFonts)
             AddFinding({problem, v.name, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", machine, "VAL"});
+        for (const _REG_VIEW_ENTRY& v : m_stores.m_aMissingFonts32) AddFinding({problem, v.name, v.key, machine, "VAL"});
     }
     {
         const std::string problem(StringText(138));
@@ -17,17 +18,23 @@ void CScanEngine::TransferFindings() {
             AddFinding({problem, slash == std::string::npos ? path : path.substr(slash + 1),
                         "SOFTWARE\\Microsoft\\Windows\\Help", machine, "VAL"});
         }
+        for (const _REG_VIEW_ENTRY& v : m_stores.m_aMissingHelpFiles32)
+            AddFinding({problem, v.name, v.key, machine, "VAL"});
     }
     {
         const std::string problem(StringText(131));
         for (const std::string& dll : m_stores.m_aMissingSharedDlls)
             AddFinding({problem, dll, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", machine, "VAL"});
+        for (const _REG_VIEW_ENTRY& v : m_stores.m_aMissingSharedDlls32)
+            AddFinding({problem, v.name, v.key, machine, "VAL"});
     }
     {
         const std::string problem(StringText(136));
         for (const std::string& name : m_stores.m_aUninstallEntries)
             AddFinding({problem, name, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name, machine,
                         "KEY"});
+        for (const _REG_VIEW_ENTRY& v : m_stores.m_aUninstallEntries32)
+            AddFinding({problem, v.name, v.key + "\\" + v.name, machine, "KEY"});
     }
     TransferStartupEntries();
     TransferFileExtensions();

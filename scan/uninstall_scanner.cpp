@@ -1,5 +1,6 @@
 // The uninstall entry scanner: Add or Remove Programs entries without any uninstall data.
 #include "app/string_table.h"
+#include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
 
@@ -15,20 +16,29 @@ bool CScanEngine::HasUninstallValue(HKEY key) {
 
 int CScanEngine::ScanUninstallEntries() {
     const std::string prefix(StringText(176));
-    const std::string keyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    scanreg::OpenKey uninstall(HKEY_LOCAL_MACHINE, keyPath);
-    if (!uninstall) return 0;
-    std::string name;
-    for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(uninstall.Get(), index, name); ++index) {
-        if (name.empty()) continue;
-        PostStatus(prefix + "HKEY_LOCAL_MACHINE\\" + keyPath + "\\" + name);
-        HKEY entry = nullptr;
-        if (RegOpenKeyExA(uninstall.Get(), name.c_str(), 0, KEY_ALL_ACCESS, &entry) != ERROR_SUCCESS) {
-            m_stores.m_aUninstallEntries.push_back(name);
-            continue;
+    int opened = 0;
+    for (const MachineKeyView& view : MachineKeyViews("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall")) {
+        scanreg::OpenKey uninstall(HKEY_LOCAL_MACHINE, view.path);
+        if (!uninstall) continue;
+        opened = 1;
+        auto offending = [&](const std::string& name) {
+            if (view.bits32)
+                m_stores.m_aUninstallEntries32.push_back({view.path, name, ""});
+            else
+                m_stores.m_aUninstallEntries.push_back(name);
+        };
+        std::string name;
+        for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(uninstall.Get(), index, name); ++index) {
+            if (name.empty()) continue;
+            PostStatus(prefix + "HKEY_LOCAL_MACHINE\\" + view.path + "\\" + name);
+            HKEY entry = nullptr;
+            if (RegOpenKeyExA(uninstall.Get(), name.c_str(), 0, KEY_ALL_ACCESS, &entry) != ERROR_SUCCESS) {
+                offending(name);
+                continue;
+            }
+            if (!HasUninstallValue(entry)) offending(name);
+            RegCloseKey(entry);
         }
-        if (!HasUninstallValue(entry)) m_stores.m_aUninstallEntries.push_back(name);
-        RegCloseKey(entry);
     }
-    return 1;
+    return opened;
 }

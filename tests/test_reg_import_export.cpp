@@ -16,6 +16,7 @@
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry_store.h"
 #include "temp_dir.h"
+#include "wine_command.h"
 
 using namespace qvtest;
 namespace fs = std::filesystem;
@@ -310,7 +311,7 @@ TEST(RegeditCommand, CommandLinesRunTheEditorInProcess) {
 }
 
 TEST(RegeditWine, WinesRegeditImportsOurExport) {
-    if (std::system("command -v wine >/dev/null 2>&1") != 0) GTEST_SKIP() << "Wine is not installed";
+    if (!qvtest::WineInstalled()) GTEST_SKIP() << "Wine is not installed";
     TempDir tmp;
     fs::create_directories(tmp / "a");
     fs::create_directories(tmp / "b");
@@ -339,9 +340,7 @@ TEST(RegeditWine, WinesRegeditImportsOurExport) {
         ASSERT_TRUE(qv::RegeditExportFile(store, "HKEY_CURRENT_USER\\Software\\QuorvaneWineCheck", tmp / "x.reg", error));
         expected = ExportText(store, "HKEY_CURRENT_USER\\Software\\QuorvaneWineCheck");
     }
-    std::string env = "WINEPREFIX='" + b.string() + "' WINEDEBUG=-all ";
-    std::string cmd = env + "wine regedit /s '" + (tmp / "x.reg").string() + "' >/dev/null 2>&1; " + env + "wineserver -w";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_EQ(qvtest::RunWine64(b, tmp / "home", "regedit /s '" + (tmp / "x.reg").string() + "'"), 0);
     RegistryStore after(b);
     EXPECT_EQ(FirstDifference(ExportText(after, "HKEY_CURRENT_USER\\Software\\QuorvaneWineCheck"), expected), "");
 }

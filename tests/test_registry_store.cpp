@@ -11,6 +11,7 @@
 
 #include "platform/prefix/prefix.h"
 #include "fake_wine_server.h"
+#include "wine_command.h"
 #include "platform/prefix/prefix_lock.h"
 #include "platform/prefix/wineserver_guard.h"
 #include "platform/registry/atomic_file.h"
@@ -262,7 +263,7 @@ TEST(RegistryStoreFreshPrefix, TheWholeFreshPrefixRoundTrips) {
 }
 
 TEST(RegistryStoreWine, WineReadsBackWhatWeSaved) {
-    if (std::system("command -v wine >/dev/null 2>&1") != 0) GTEST_SKIP() << "Wine is not installed";
+    if (!qvtest::WineInstalled()) GTEST_SKIP() << "Wine is not installed";
     TempDir tmp;
     fs::path root = UnpackFreshPrefix(tmp.path());
     ASSERT_FALSE(root.empty());
@@ -270,10 +271,8 @@ TEST(RegistryStoreWine, WineReadsBackWhatWeSaved) {
     ASSERT_TRUE(CSystem32::SetRegistryValue("Software\\QuorvaneReadBack", "Text", "caf\xc3\xa9 \"x\"", HKEY_CURRENT_USER));
     ASSERT_TRUE(CSystem32::SetRegistryValue("Software\\QuorvaneReadBack", "Number", 42, HKEY_CURRENT_USER));
     qv::SetActivePrefix(nullptr);
-    std::string cmd = "WINEPREFIX='" + root.string() + "' WINEDEBUG=-all wine reg query 'HKCU\\Software\\QuorvaneReadBack' > '" +
-                      (tmp.path() / "out.txt").string() + "' 2>/dev/null; WINEPREFIX='" + root.string() +
-                      "' wineserver -k >/dev/null 2>&1";
-    (void)std::system(cmd.c_str());
+    qvtest::RunWine64(root, tmp.path() / "home", "reg query 'HKCU\\Software\\QuorvaneReadBack'",
+                      (tmp.path() / "out.txt").string());
     std::string out = ReadFile(tmp.path() / "out.txt");
     EXPECT_NE(out.find("Number    REG_DWORD    0x2a"), std::string::npos) << out;
     EXPECT_NE(out.find("Text    REG_SZ"), std::string::npos) << out;

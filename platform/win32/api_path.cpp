@@ -4,6 +4,7 @@
 
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
+#include "platform/win32/file_system_view.h"
 
 namespace qv {
 
@@ -18,6 +19,7 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error) {
         error = ERROR_PATH_NOT_FOUND;
         return std::nullopt;
     }
+    full = PathInCurrentView(*full);
     std::optional<std::filesystem::path> unix = WindowsToUnixPath(*prefix, *full);
     if (!unix) {
         error = ERROR_PATH_NOT_FOUND;

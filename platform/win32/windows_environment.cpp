@@ -11,6 +11,7 @@
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
 #include "platform/win32/environment_expansion.h"
+#include "platform/win32/file_system_view.h"
 #include "platform/win32/registry_text_values.h"
 
 namespace qv {
@@ -136,6 +137,11 @@ WindowsEnvironment ReadWindowsEnvironment() {
     ApplyKey(machine, kMachineEnvironment, env, false);
     ApplyKey(HKEY_CURRENT_USER, "Volatile Environment", env, false);
     ApplyKey(HKEY_CURRENT_USER, "Environment", env, true);
+    if (CurrentFileSystemView() == FileSystemView::Bits32 && ActivePrefixIs64Bit()) {
+        // Wine gives a 32-bit program of a 64-bit prefix the 32-bit program folders.
+        if (auto x86 = env.Get("ProgramFiles(x86)")) env.Set("ProgramFiles", *x86);
+        if (auto x86 = env.Get("CommonProgramFiles(x86)")) env.Set("CommonProgramFiles", *x86);
+    }
     return env;
 }
 

@@ -35,7 +35,9 @@ private:
 //   user's profile (ProfileList\<user SID>);
 // then the values of HKLM\System\CurrentControlSet\Control\Session Manager\Environment,
 // HKCU\Volatile Environment and HKCU\Environment, in that order, REG_EXPAND_SZ values
-// expanded (the user's PATH is appended to the machine's, as Windows does).
+// expanded (the user's PATH is appended to the machine's, as Windows does). In the 32-bit
+// file system view of a 64-bit prefix (file_system_view.h), ProgramFiles and
+// CommonProgramFiles are the (x86) folders, as Wine sets them for 32-bit programs.
 WindowsEnvironment ReadWindowsEnvironment();
 
 }  // namespace qv

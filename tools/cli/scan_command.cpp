@@ -12,7 +12,8 @@
 
 namespace {
 
-// The sixteen COM stores by name, and every record of the eight invalid ones.
+// The COM stores by name (the 32-bit view's with "32" in the name), and every record of
+// the invalid ones.
 template <class F>
 void ForEachComStore(const CFindingStores& s, F f) {
     f("RootClsid", s.m_aRootClsid, false);
@@ -31,6 +32,18 @@ void ForEachComStore(const CFindingStores& s, F f) {
     f("MachineTypeLibInvalid", s.m_aMachineTypeLibInvalid, true);
     f("MachineInterface", s.m_aMachineInterface, false);
     f("MachineInterfaceInvalid", s.m_aMachineInterfaceInvalid, true);
+    f("RootClsid32", s.m_aRootClsid32, false);
+    f("RootClsid32Invalid", s.m_aRootClsid32Invalid, true);
+    f("RootTypeLib32", s.m_aRootTypeLib32, false);
+    f("RootTypeLib32Invalid", s.m_aRootTypeLib32Invalid, true);
+    f("RootInterface32", s.m_aRootInterface32, false);
+    f("RootInterface32Invalid", s.m_aRootInterface32Invalid, true);
+    f("MachineClsid32", s.m_aMachineClsid32, false);
+    f("MachineClsid32Invalid", s.m_aMachineClsid32Invalid, true);
+    f("MachineTypeLib32", s.m_aMachineTypeLib32, false);
+    f("MachineTypeLib32Invalid", s.m_aMachineTypeLib32Invalid, true);
+    f("MachineInterface32", s.m_aMachineInterface32, false);
+    f("MachineInterface32Invalid", s.m_aMachineInterface32Invalid, true);
 }
 
 nlohmann::json ComReport(const CFindingStores& stores) {

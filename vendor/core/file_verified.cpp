@@ -25,6 +25,7 @@
 #include "platform/prefix/prefix.h"
 #include "platform/prefix/windows_path.h"
 #include "platform/win32/environment_expansion.h"
+#include "platform/win32/file_system_view.h"
 #include "platform/win32/registry_text_values.h"
 #include "platform/win32/wildcard_match.h"
 #include "platform/win32/windows_environment.h"
@@ -35,7 +36,6 @@ namespace {
 enum class Verdict { Exists, Missing, Unknown };
 
 constexpr const char* kSystem32 = "C:\\windows\\system32";
-constexpr const char* kSysWow64 = "C:\\windows\\syswow64";
 constexpr const char* kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 // An unquoted command is tried at this many blanks at most; a text with more words before
 // its program is no command line this check can read.
@@ -259,11 +259,11 @@ private:
         std::string text = full->ToString();
 
         std::vector<std::string> candidates{text};
-        // 32-bit entries of a 64-bit prefix name system32 for what lives in syswow64, and
-        // 64-bit ones may say sysnative.
-        if (StartsWithIgnoringCase(text, std::string(kSystem32) + "\\"))
-            candidates.push_back(kSysWow64 + text.substr(std::strlen(kSystem32)));
-        if (StartsWithIgnoringCase(text, "C:\\windows\\sysnative\\"))
+        // A 32-bit program reaches the real system32 as sysnative; a 64-bit entry may keep
+        // that name. (For a 32-bit program the file functions redirect both names themselves,
+        // file_system_view.h.)
+        if (qv::CurrentFileSystemView() != qv::FileSystemView::Bits32 &&
+            StartsWithIgnoringCase(text, "C:\\windows\\sysnative\\"))
             candidates.push_back(kSystem32 + text.substr(std::strlen("C:\\windows\\sysnative")));
 
         for (const std::string& candidate : candidates) {
@@ -368,6 +368,15 @@ int CRegistryObject::FileVerified(const std::string& text) {
     if (cleaned.empty()) return 0;
     // Without a prefix there is no file system to look at: nothing can be called missing.
     if (!qv::ActivePrefix()) return 1;
-    Verifier verifier;
-    return verifier.VerifyText(cleaned) == Verdict::Missing ? 0 : 1;
+    if (qv::CurrentFileSystemView() != qv::FileSystemView::Unknown || !qv::ActivePrefixIs64Bit()) {
+        Verifier verifier;
+        return verifier.VerifyText(cleaned) == Verdict::Missing ? 0 : 1;
+    }
+    // Written by a program of either kind: present when a 64-bit or a 32-bit program finds it.
+    for (qv::FileSystemView view : {qv::FileSystemView::Bits64, qv::FileSystemView::Bits32}) {
+        qv::ScopedFileSystemView scope(view);
+        Verifier verifier;
+        if (verifier.VerifyText(cleaned) != Verdict::Missing) return 1;
+    }
+    return 0;
 }

@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/win32/file_system_view.h"
+
 namespace {
 
 std::string Lower(std::string s) {
@@ -45,9 +47,19 @@ std::vector<std::string> Subkeys(HKEY parent, const std::string& path) {
     return out;
 }
 
+// How a type library's file for one platform subkey is found: "win32" by 32-bit programs,
+// "win64" by 64-bit ones; anything else as the caller's view says.
+qv::FileSystemView PlatformView(const std::string& platform) {
+    if (!qv::ActivePrefixIs64Bit()) return qv::CurrentFileSystemView();
+    if (Lower(platform) == "win32") return qv::FileSystemView::Bits32;
+    if (Lower(platform) == "win64") return qv::FileSystemView::Bits64;
+    return qv::CurrentFileSystemView();
+}
+
 // A path as a type library registration gives it may end in "\<resource number>".
-bool TypeLibFileExists(const std::string& path) {
+bool TypeLibFileExists(const std::string& path, qv::FileSystemView view) {
     if (path.empty()) return false;
+    qv::ScopedFileSystemView scope(view);
     if (CRegistryObject::FileVerified(path)) return true;
     size_t slash = path.find_last_of('\\');
     if (slash != std::string::npos && slash + 1 < path.size() &&
@@ -96,7 +108,8 @@ void CRegistryProgID::Initialize(HKEY parent, const std::string& name) {
     m_record = {};
     m_record.fields[0] = name;
     m_record.fields[1] = DefaultText(parent, name + "\\CLSID");
-    if (!m_record.fields[1].empty() && !StoreHolds(m_classIds, m_record.fields[1]))
+    if (!m_record.fields[1].empty() && !StoreHolds(m_classIds, m_record.fields[1]) &&
+        !(m_classIds32 && StoreHolds(*m_classIds32, m_record.fields[1])))
         m_record.fields[2] = "CLSID " + m_record.fields[1] + " is not registered";
 }
 
@@ -114,7 +127,7 @@ void CRegistryTypeLib::Initialize(HKEY parent, const std::string& name) {
                 if (file.empty()) continue;
                 if (!files.empty()) files += "|";
                 files += file;
-                if (TypeLibFileExists(file)) m_ok = true;
+                if (TypeLibFileExists(file, PlatformView(platform))) m_ok = true;
             }
         }
     }
@@ -125,7 +138,8 @@ void CRegistryInterface::Initialize(HKEY parent, const std::string& name) {
     m_record = {};
     m_record.fields[0] = name;
     m_record.fields[1] = DefaultText(parent, name + "\\TypeLib");
-    m_ok = m_record.fields[1].empty() || StoreHolds(m_typeLibs, m_record.fields[1]);
+    m_ok = m_record.fields[1].empty() || StoreHolds(m_typeLibs, m_record.fields[1]) ||
+           (m_typeLibs32 && StoreHolds(*m_typeLibs32, m_record.fields[1]));
 }
 
 std::string InvalidReason(const _REG_CLSID& r) { return "missing server file: " + r.fields[10]; }

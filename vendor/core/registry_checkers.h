@@ -6,11 +6,13 @@
 //   InprocHandler32) names a file that does not exist (command lines with quotes, arguments
 //   and variables understood); a CLSID that registers no server file is valid;
 // - a ProgID (a name with a CLSID subkey) is invalid when the CLSID it names is not among
-//   those recorded for the same class root;
+//   those recorded for the same class root, in either registry view;
 // - a TypeLib is invalid when none of its version / locale / win16, win32 or win64 entries
 //   names an existing file;
 // - an Interface is invalid when it names a TypeLib that is not recorded for the same class
-//   root; one without a TypeLib reference is valid.
+//   root (in either view); one without a TypeLib reference is valid.
+// A TypeLib's win32 files are checked as a 32-bit program sees the disk, its win64 files as
+// a 64-bit one does (file_system_view.h).
 #pragma once
 
 #include <windows.h>
@@ -33,7 +35,10 @@ private:
 
 class CRegistryProgID : public CRegistryObject {
 public:
-    explicit CRegistryProgID(const std::vector<_REG_CLSID>& classIds) : m_classIds(classIds) {}
+    // `classIds32`: the classes of the other registry view, which a ProgID may name as well.
+    explicit CRegistryProgID(const std::vector<_REG_CLSID>& classIds,
+                             const std::vector<_REG_CLSID>* classIds32 = nullptr)
+        : m_classIds(classIds), m_classIds32(classIds32) {}
     void Initialize(HKEY parent, const std::string& name);
     int IsOK() const { return m_record.fields[2].empty(); }
     void AddToArray(std::vector<_REG_PROGID>& store) const { store.push_back(m_record); }
@@ -41,6 +46,7 @@ public:
 
 private:
     const std::vector<_REG_CLSID>& m_classIds;
+    const std::vector<_REG_CLSID>* m_classIds32;
     _REG_PROGID m_record;
 };
 
@@ -57,13 +63,17 @@ private:
 
 class CRegistryInterface : public CRegistryObject {
 public:
-    explicit CRegistryInterface(const std::vector<_REG_TYPELIB>& typeLibs) : m_typeLibs(typeLibs) {}
+    // `typeLibs32`: the type libraries of the other registry view.
+    explicit CRegistryInterface(const std::vector<_REG_TYPELIB>& typeLibs,
+                                const std::vector<_REG_TYPELIB>* typeLibs32 = nullptr)
+        : m_typeLibs(typeLibs), m_typeLibs32(typeLibs32) {}
     void Initialize(HKEY parent, const std::string& name);
     int IsOK() const { return m_ok; }
     void AddToArray(std::vector<_REG_INTERFACE>& store) const { store.push_back(m_record); }
 
 private:
     const std::vector<_REG_TYPELIB>& m_typeLibs;
+    const std::vector<_REG_TYPELIB>* m_typeLibs32;
     _REG_INTERFACE m_record;
     bool m_ok = true;
 };
