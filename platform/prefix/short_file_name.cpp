@@ -9,7 +9,7 @@ namespace {
 
 // Characters Wine never lets stand in a short name (besides every non-ASCII one).
 constexpr std::u16string_view kReplacedInShortName = u"*?<>|\"+=,;[] ~.";
-// Characters that make a name no valid 8.3 name (besides blanks, non-ASCII and extra dots).
+// Characters that make a name no valid 8.3 name (besides non-ASCII ones and a second dot).
 constexpr std::u16string_view kInvalidIn83Name = u"*?<>|\"+=,;[] :/\\";
 // The alphabet of the three hash characters: five bits each.
 constexpr std::string_view kHashCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
