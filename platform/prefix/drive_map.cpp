@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/prefix/case_insensitive_name.h"
+#include "platform/prefix/short_file_name.h"
 
 namespace fs = std::filesystem;
 
@@ -114,6 +115,25 @@ struct FolderListing {
     timespec mtime{};
     timespec ctime{};
     std::map<std::u32string, std::string> names;
+    // Every entry in the order the folder lists them, which is the order Wine tries them in.
+    std::vector<std::string> entries;
+
+    // Wine's made-up short name (upper case) -> the entry it stands for. Made on the first
+    // short-name lookup in the folder, since most folders never see one.
+    const std::map<std::string, std::string>& ShortNames() const {
+        std::call_once(shortNamesMade, [this] {
+            for (const std::string& entry : entries) {
+                std::string shortName = ShortNameOf(entry);
+                // Two names can hash alike; Wine takes the first one the folder lists.
+                if (!shortName.empty()) shortNames.emplace(std::move(shortName), entry);
+            }
+        });
+        return shortNames;
+    }
+
+private:
+    mutable std::once_flag shortNamesMade;
+    mutable std::map<std::string, std::string> shortNames;
 };
 
 std::mutex g_listingMutex;
@@ -142,6 +162,7 @@ std::shared_ptr<const FolderListing> ListFolder(const fs::path& folder) {
     while (dirent* entry = ::readdir(dir.get())) {
         std::string_view candidate = entry->d_name;
         if (candidate == "." || candidate == "..") continue;
+        listing->entries.emplace_back(candidate);
         // Several spellings of one name can exist on a Unix disk; take the same one always.
         auto [it, inserted] = listing->names.emplace(FoldNameCase(candidate), std::string(candidate));
         if (!inserted && std::string(candidate) < it->second) it->second = std::string(candidate);
@@ -159,8 +180,17 @@ std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::str
     std::shared_ptr<const FolderListing> listing = ListFolder(folder);
     if (!listing) return std::nullopt;
     auto it = listing->names.find(FoldNameCase(name));
-    if (it == listing->names.end()) return std::nullopt;
-    return it->second;
+    if (it != listing->names.end()) return it->second;
+    // A short name such as "PROG~FBU": the entry whose made-up short name it is. A real
+    // entry of that name has won above.
+    if (!MayBeHashedShortName(name)) return std::nullopt;
+    std::string upper(name);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    const std::map<std::string, std::string>& shortNames = listing->ShortNames();
+    auto match = shortNames.find(upper);
+    if (match == shortNames.end()) return std::nullopt;
+    return match->second;
 }
 
 std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath) {

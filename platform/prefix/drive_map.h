@@ -13,9 +13,9 @@
 namespace qv {
 
 // The Unix path of a Windows path (see ResolveWindowsPath for the forms accepted). Each name
-// is matched against the disk without regard to case, as Windows matches it; from the first
-// name that matches nothing on, the remaining names are appended as given, so a path to a
-// missing file still maps. Empty when the path names no drive or its drive is not mapped.
+// is matched against the disk as FindNameIgnoringCase does (in any case, or by its short
+// name); from the first name that matches nothing on, the remaining names are appended as
+// given, so a path to a missing file still maps. Empty when the path names no drive or its drive is not mapped.
 std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
                                                        std::string_view windowsPath);
 std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
@@ -26,8 +26,10 @@ std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
 // every drive is given in Wine's "\\?\unix\..." form.
 std::string UnixToWindowsPath(const Prefix& prefix, const std::filesystem::path& unixPath);
 
-// The name of the entry of `folder` that equals `name` without regard to case, the exact
-// spelling first; empty when there is none or the folder cannot be read.
+// The name of the entry of `folder` that `name` stands for, as Wine finds it: the entry of
+// that exact spelling, else one that equals it without regard to case, else the entry
+// whose short (8.3) name it is (see short_file_name.h). Empty when there is none or the
+// folder cannot be read.
 std::optional<std::string> FindNameIgnoringCase(const std::filesystem::path& folder,
                                                 std::string_view name);
 

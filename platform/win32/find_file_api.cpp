@@ -2,7 +2,9 @@
 // folder once, when it starts: entries deleted meanwhile are passed over, entries created
 // meanwhile are not seen. "." and ".." come first whenever the pattern matches them, in
 // every folder, as the program's folder walks expect; the other entries follow in
-// case-insensitive name order.
+// case-insensitive name order. As in Wine, a name is also found by its short (8.3) name,
+// a pattern matches an entry whose long or short name it fits, and each entry carries its
+// short name in cAlternateFileName (empty when the long name is a valid 8.3 name).
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -18,6 +20,7 @@
 
 #include "platform/prefix/case_insensitive_name.h"
 #include "platform/prefix/drive_map.h"
+#include "platform/prefix/short_file_name.h"
 #include "platform/win32/api_path.h"
 #include "platform/win32/file_information.h"
 #include "platform/win32/wildcard_match.h"
@@ -92,7 +95,13 @@ std::vector<std::string> ListMatches(const fs::path& folder, const std::string& 
         while (dirent* entry = ::readdir(dir)) {
             std::string name = entry->d_name;
             if (name == "." || name == "..") continue;
-            if (FitsFindData(name) && qv::MatchesWildcard(name, pattern)) names.push_back(std::move(name));
+            if (!FitsFindData(name)) continue;
+            if (qv::MatchesWildcard(name, pattern)) {
+                names.push_back(std::move(name));
+                continue;
+            }
+            std::string shortName = qv::ShortNameOf(name);
+            if (!shortName.empty() && qv::MatchesWildcard(shortName, pattern)) names.push_back(std::move(name));
         }
         ::closedir(dir);
     }
@@ -123,6 +132,9 @@ bool FillNext(FindSearch& search, WIN32_FIND_DATAA& data) {
         data.nFileSizeHigh = static_cast<DWORD>(info->size >> 32);
         data.nFileSizeLow = static_cast<DWORD>(info->size & 0xFFFFFFFFu);
         std::memcpy(data.cFileName, name.data(), name.size());
+        std::string shortName = qv::ShortNameOf(name);
+        if (shortName.size() < sizeof data.cAlternateFileName)
+            std::memcpy(data.cAlternateFileName, shortName.data(), shortName.size());
         return true;
     }
     return false;
