@@ -29,6 +29,7 @@
 #include "platform/win32/wildcard_match.h"
 #include "platform/win32/windows_environment.h"
 #include "vendor/core/registry_object.h"
+#include "vendor/core/wine_font_files.h"
 
 namespace {
 
@@ -41,8 +42,9 @@ constexpr const char* kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\
 // its program is no command line this check can read.
 constexpr int kMaxProgramCandidates = 64;
 constexpr const char* kFonts = "C:\\windows\\Fonts\\";
-// Where Wine installations keep their own fonts, which Wine reads from there rather than
-// from the prefix's Fonts folder.
+// Where common Wine installations keep their own fonts, which Wine reads from there rather
+// than from the prefix's Fonts folder. Fonts that Wine ships are known by name wherever the
+// running Wine keeps them; these folders add the fonts of other Wine builds installed here.
 constexpr const char* kWineFontFolders[] = {
     "/usr/share/wine/fonts",           "/usr/local/share/wine/fonts",
     "/opt/wine-stable/share/wine/fonts", "/opt/wine-devel/share/wine/fonts",
@@ -294,9 +296,12 @@ private:
     }
 
     // A font of the Wine installation: Wine lists these in the registry as fonts of the
-    // Fonts folder but loads them from its own data folder.
+    // Fonts folder but loads them from its own data folder, which is elsewhere for each
+    // build (a distribution's, a self-built one, a game runner's). A font file that Wine
+    // ships therefore counts as present by its name alone.
     static bool IsWineFont(const std::string& name) {
         if (name.empty() || name.find('\\') != std::string::npos) return false;
+        if (qv::IsWineShippedFontFile(name)) return true;
         for (const char* folder : kWineFontFolders) {
             std::optional<std::string> found = qv::FindNameIgnoringCase(folder, name);
             struct stat info;
