@@ -95,6 +95,21 @@ TEST_F(FileVerifiedTest, BareNamesAreSearchedInTheSystemFoldersOnly) {
     EXPECT_TRUE(Verified("C:help.chm"));
 }
 
+TEST_F(FileVerifiedTest, FontsThatWineShipsArePresentWhereverWineKeepsThem) {
+    // Wine lists these in the registry and loads them from its own data folder.
+    EXPECT_TRUE(Verified("coure.fon"));
+    EXPECT_TRUE(Verified("SSERIFE.FON"));
+    EXPECT_TRUE(Verified("C:\\windows\\Fonts\\smalle.fon"));
+    EXPECT_TRUE(Verified("%SystemRoot%\\Fonts\\tahoma.ttf"));
+    EXPECT_TRUE(Verified("vgas874.fon"));
+    // Wine names MS Serif but ships no file for it.
+    EXPECT_FALSE(Verified("serife.fon"));
+    EXPECT_FALSE(Verified("C:\\windows\\Fonts\\gone.ttf"));
+    // Wine's file names mean Wine's fonts only in the Fonts folder.
+    EXPECT_FALSE(Verified("C:\\Program Files\\Some App\\coure.fon"));
+    EXPECT_FALSE(Verified("C:\\windows\\Fonts\\old\\coure.fon"));
+}
+
 TEST_F(FileVerifiedTest, FoldersAndOtherForms) {
     EXPECT_TRUE(Verified("C:\\Program Files\\Some App\\"));
     EXPECT_TRUE(Verified("C:\\Program Files\\Some App"));
