@@ -168,6 +168,10 @@ private:
         }
         bool unknown = false;
         int candidates = 0;
+        // Whether a shorter start was a bare name found nowhere Windows searches, and whether
+        // one such name ended in a program's extension.
+        bool afterMissingName = false;
+        bool afterMissingProgram = false;
         for (size_t blank = 0; blank <= text.size(); ++blank) {
             if (blank < text.size() && !IsBlank(text[blank])) continue;
             std::string program = Trim(std::string_view(text).substr(0, blank));
@@ -179,9 +183,42 @@ private:
                 if (IsRundll32(program)) return VerifyRundllTarget(text.substr(blank));
                 return verdict;
             }
-            if (verdict == Verdict::Unknown) unknown = true;
+            if (verdict == Verdict::Unknown && !(afterMissingName && OnlyArgumentsFollow(program, afterMissingProgram)))
+                unknown = true;
+            if (verdict == Verdict::Missing && IsBareName(program)) {
+                afterMissingName = true;
+                afterMissingProgram = afterMissingProgram || HasProgramExtension(program);
+            }
         }
         return unknown ? Verdict::Unknown : Verdict::Missing;
+    }
+
+    // A name Windows searches for: no folder, no drive, nothing left to expand.
+    static bool IsBareName(const std::string& name) {
+        return name.find_first_of("\\/:%") == std::string::npos;
+    }
+
+    static bool HasProgramExtension(std::string_view name) {
+        for (std::string_view extension : {".exe", ".com", ".bat", ".cmd"})
+            if (name.size() > extension.size() &&
+                qv::NamesEqualIgnoringCase(name.substr(name.size() - extension.size()), extension))
+                return true;
+        return false;
+    }
+
+    // True when `candidate`, judged unknown as a path relative to some folder, starts with a
+    // bare program name and can only be that program with arguments: "gone.exe /background"
+    // and "gone.exe C:\x" name no file, since a folder name neither ends in a blank nor
+    // holds a colon. After a name with a program's extension every word is an argument
+    // ("gone.exe -o logs\x.txt"); a start without one may be the first word of a relative
+    // folder ("Program Files\x.exe"), which stays unknown.
+    static bool OnlyArgumentsFollow(const std::string& candidate, bool afterProgramExtension) {
+        if (HasUnresolvedVariable(candidate) || HasScheme(candidate)) return false;
+        size_t separator = candidate.find_first_of("\\/");
+        if (separator == std::string::npos || separator == 0) return false;
+        std::string_view folder = std::string_view(candidate).substr(0, separator);
+        if (IsBlank(folder.back()) || folder.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
+        return afterProgramExtension;
     }
 
     static bool IsRundll32(const std::string& program) {
