@@ -91,6 +91,20 @@ TEST_F(CategoryScannerTest, FontsAndHelpFiles) {
     EXPECT_EQ(Rows("Missing Fonts"), (std::vector<std::string>{"", "FullGone", "Gone"}));
 }
 
+TEST_F(CategoryScannerTest, WinesOwnFontsAreNotMissingWhereverWineKeepsThem) {
+    // The values Wine writes in a fresh prefix, whose files are in the data folder of the
+    // Wine that runs it, not in the prefix.
+    const std::string fonts = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+    Set(LM, fonts, "Courier", "coure.fon");
+    Set(LM, fonts, "MS Sans Serif", "sserife.fon");
+    Set(LM, fonts, "Small Fonts", "SMALLE.FON");
+    Set(LM, fonts, "Tahoma (TrueType)", "C:\\windows\\Fonts\\tahoma.ttf");
+    Set(LM, fonts, "MS Serif", "serife.fon");  // named by Wine, shipped by none
+    Set(LM, fonts, "Old Courier", "C:\\Games\\Old\\coure.fon");
+    Scan();
+    EXPECT_EQ(Rows("Missing Fonts"), (std::vector<std::string>{"MS Serif", "Old Courier"}));
+}
+
 TEST_F(CategoryScannerTest, StartupProgramsAndTheQuickBootReaders) {
     MakeFile("Tools/tool.exe");
     Set(CU, kCV + "Run", "Tool", "\"C:\\Tools\\tool.exe\" --tray");

@@ -1,18 +1,25 @@
 // The demo prefix script: stale entries must point at missing files and live entries at
-// files that exist, or the demo shows findings that are wrong (or none at all).
+// files that exist, or the demo shows findings that are wrong (or none at all); and the
+// findings must not depend on the computer the demo is made on.
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
 #include "vendor/core/system32.h"
+#include "command_run.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,6 +72,22 @@ protected:
         if (!command.empty() && command[0] == '"') return command.substr(1, command.find('"', 1) - 1);
         const size_t option = command.find_first_of("/-", command.find(".exe"));
         return option == std::string::npos ? command : command.substr(0, option - 1);
+    }
+
+    // Category and description of each finding of a full scan, sorted.
+    std::vector<std::pair<std::string, std::string>> Findings() const {
+        const qvtest::CommandRun scan = qvtest::RunCommand("WINEPREFIX='" + prefix_->Root().string() + "' " +
+                                                           QV_BIN_DIR + "/quorvane-cli scan --json 2>/dev/null");
+        EXPECT_EQ(scan.status, 0);
+        std::vector<std::pair<std::string, std::string>> rows;
+        const nlohmann::json doc = nlohmann::json::parse(scan.out, nullptr, false);
+        if (doc.is_discarded() || !doc.contains("findings")) {
+            ADD_FAILURE() << "no findings in: " << scan.out;
+            return rows;
+        }
+        for (const auto& f : doc["findings"]) rows.emplace_back(f["category"], f["description"]);
+        std::sort(rows.begin(), rows.end());
+        return rows;
     }
 
     static fs::path* root_;
@@ -156,4 +179,49 @@ TEST_F(DemoPrefixTest, ScriptReplacesOnlyItsOwnPrefixes) {
     std::ofstream(other / "keep.txt") << "mine";
     EXPECT_NE(RunScript(other), 0);
     EXPECT_TRUE(fs::exists(other / "keep.txt"));
+}
+
+TEST_F(DemoPrefixTest, FindingsAreTheSameOnEveryComputer) {
+    const std::string menu = "C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
+    const std::string desktop = "C:\\users\\root\\Desktop\\";
+    std::vector<std::pair<std::string, std::string>> expected = {
+        {"Add or Remove Programs", "OrbitArcade"},
+        {"Add or Remove Programs", "{6F3B1C2A-8D4E-4B7A-9C21-5E0F3A7D9B14}"},
+        {"Application Path", "OrbitArcade.exeC:\\Program Files\\Orbit Arcade\\OrbitArcade.exe"},
+        {"Application Path", "sbsetup.exeC:\\Program Files\\Stonebridge\\Setup\\sbsetup.exe"},
+        {"File Extensions", ".orbmap"},
+        {"File Extensions", ".sblog\t\"C:\\Program Files\\Stonebridge\\Setup\\viewlog.bat\" \"%1\""},
+        {"Missing Fonts", "MS Serif"},  // Wine's own value; no Wine ships serife.fon
+        {"Missing Fonts", "Orbitron Arcade (TrueType)"},
+        {"Missing Fonts", "Stonebridge Sans (TrueType)"},
+        {"Missing Shortcuts", desktop + "Gone.lnk"},
+        {"Missing Shortcuts", desktop + "Orbit Arcade Manual.url"},
+        {"Missing Shortcuts", desktop + "Orbit Arcade.lnk"},
+        {"Shared DLLs", "C:\\Program Files\\Common Files\\Stonebridge\\sbinst32.dll"},
+        {"Shared DLLs", "C:\\Program Files\\Orbit Arcade\\orbitnet.dll"},
+        {"Shared DLLs", "C:\\Program Files\\Orbit Arcade\\orbitplug.dll"},
+        {"Start Menu Programs", menu + "Orbit Arcade\\Orbit Arcade.lnk"},
+        {"Start Menu Programs", menu + "Orbit Arcade\\Uninstall Orbit Arcade.lnk"},
+        {"Start Menu Programs", menu + "Stonebridge\\Setup Log Viewer.lnk"},
+        {"Startup Programs", "OrbitArcadeTray"},
+        {"Startup Programs", "OrbitUpdater"},
+        {"Startup Programs", "StonebridgeCleanup"},
+        {"Startup Programs", "StonebridgeResume"},
+        {"System Help Files", "orbitarc.hlp"},
+    };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Findings(), expected);
+
+    // The same without any of this computer's files: drive Z: (the whole Unix file system,
+    // where a fresh prefix's registry finds the computer's fonts) leads to an empty folder.
+    const fs::path z = *root_ / "demo" / "dosdevices" / "z:";
+    const fs::path target = fs::read_symlink(z);
+    const fs::path empty = *root_ / "empty";
+    fs::create_directories(empty);
+    fs::remove(z);
+    fs::create_directory_symlink(empty, z);
+    const auto withoutHostFiles = Findings();
+    fs::remove(z);
+    fs::create_directory_symlink(target, z);
+    EXPECT_EQ(withoutHostFiles, expected);
 }

@@ -49,6 +49,30 @@ TEST_F(FileVerifiedTest, CommandsWithArguments) {
     EXPECT_FALSE(Verified("C:\\Program Files\\Some App\\sub dir\\gone.exe"));
 }
 
+TEST_F(FileVerifiedTest, BareProgramNamesWithArguments) {
+    // The program is the bare name; the separators belong to its arguments.
+    EXPECT_FALSE(Verified("gonetool.exe /background"));
+    EXPECT_FALSE(Verified("gonetool.exe C:\\x"));
+    EXPECT_FALSE(Verified("gonetool.exe -x /y \"C:\\a b\\c.txt\""));
+    EXPECT_FALSE(Verified("gonetool.exe --log=C:\\logs\\x.txt"));
+    EXPECT_FALSE(Verified("gonetool.exe -o logs\\x.txt"));  // a program's extension ends the name
+    EXPECT_FALSE(Verified("gonetool /background"));
+    EXPECT_FALSE(Verified("gone tool.exe /background"));
+    EXPECT_FALSE(Verified("gonetool.exe \\\\server\\share"));
+    // Found where Windows searches: present whatever follows.
+    EXPECT_TRUE(Verified("notepad.exe /background"));
+    EXPECT_TRUE(Verified("notepad C:\\x"));
+    EXPECT_TRUE(Verified("C:\\Program Files\\Some App\\app.exe /x C:\\y"));
+    EXPECT_TRUE(Verified("rundll32 shell32.dll,Control_RunDLL C:\\x"));
+    EXPECT_FALSE(Verified("rundll32 gone.dll,Entry /x"));
+    // A relative path whose first folder name has a blank: its folder is unknown.
+    EXPECT_TRUE(Verified("Program Files\\x.exe"));
+    EXPECT_TRUE(Verified("Program Files\\x.exe /y"));
+    EXPECT_TRUE(Verified("Gone App\\gone.exe -o logs\\x.txt"));
+    // Arguments that name a variable this prefix does not define: cannot be decided.
+    EXPECT_TRUE(Verified("gonetool.exe %NOT_DEFINED_ANYWHERE%\\x"));
+}
+
 TEST_F(FileVerifiedTest, EnvironmentReferences) {
     EXPECT_TRUE(Verified("%SystemRoot%\\system32\\shell32.dll"));
     EXPECT_TRUE(Verified("%ProgramFiles%\\Some App\\app.exe -x"));
@@ -93,6 +117,21 @@ TEST_F(FileVerifiedTest, BareNamesAreSearchedInTheSystemFoldersOnly) {
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\Program Files\\Some App"));
     EXPECT_FALSE(Verified("help.chm"));
     EXPECT_TRUE(Verified("C:help.chm"));
+}
+
+TEST_F(FileVerifiedTest, FontsThatWineShipsArePresentWhereverWineKeepsThem) {
+    // Wine lists these in the registry and loads them from its own data folder.
+    EXPECT_TRUE(Verified("coure.fon"));
+    EXPECT_TRUE(Verified("SSERIFE.FON"));
+    EXPECT_TRUE(Verified("C:\\windows\\Fonts\\smalle.fon"));
+    EXPECT_TRUE(Verified("%SystemRoot%\\Fonts\\tahoma.ttf"));
+    EXPECT_TRUE(Verified("vgas874.fon"));
+    // Wine names MS Serif but ships no file for it.
+    EXPECT_FALSE(Verified("serife.fon"));
+    EXPECT_FALSE(Verified("C:\\windows\\Fonts\\gone.ttf"));
+    // Wine's file names mean Wine's fonts only in the Fonts folder.
+    EXPECT_FALSE(Verified("C:\\Program Files\\Some App\\coure.fon"));
+    EXPECT_FALSE(Verified("C:\\windows\\Fonts\\old\\coure.fon"));
 }
 
 TEST_F(FileVerifiedTest, FoldersAndOtherForms) {

@@ -8,6 +8,10 @@
 // must leave alone. The content is fixed; running the tool twice on fresh copies gives the
 // same prefix (the registry store stamps its own key times).
 //
+// A fresh prefix lists the fonts of the computer that made it (Z:\usr\share\fonts\...) in
+// the registry; the tool drops every font value that leads out of the prefix, so that the
+// demo shows the same findings on a computer that has those fonts and on one that has not.
+//
 //   Left installed  Kestrel Interactive Launcher (game launcher), Brightfield PhotoDesk
 //   Removed         Orbit Arcade (game launcher), Stonebridge Setup (installer runtime),
 //                   Gone (a small game)
@@ -15,6 +19,7 @@
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
 #include "platform/registry/registry_batch.h"
+#include "platform/win32/registry_text_values.h"
 #include "vendor/core/system32.h"
 
 #include <shlobj.h>
@@ -60,6 +65,8 @@ const std::string kFileExts = kCurrentVersion + "\\Explorer\\FileExts";
 const std::string kHelp = "SOFTWARE\\Microsoft\\Windows\\Help";
 const std::string kHtmlHelp = "SOFTWARE\\Microsoft\\Windows\\HTML Help";
 const std::string kFontsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+const std::string kOldFontsKey = kCurrentVersion + "\\Fonts";
+const std::string kWineExternalFonts = "Software\\Wine\\Fonts\\External Fonts";
 const std::string kStartupReg = "SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 const std::string kClasses = "SOFTWARE\\Classes";
 
@@ -88,6 +95,7 @@ public:
         InstallFiles();
         {
             qv::RegistryBatch batch;
+            DropFontsOutsideThePrefix();
             RegisterApplicationPaths();
             RegisterSharedDlls();
             RegisterHelpFiles();
@@ -113,18 +121,25 @@ private:
     fs::path Unix(const std::string& windowsPath) const {
         const auto path = qv::WindowsToUnixPath(*prefix_, windowsPath);
         if (!path) throw std::runtime_error("no drive for " + windowsPath);
-        std::error_code ec;
-        const fs::path driveC = fs::canonical(prefix_->Root() / "drive_c", ec);
-        fs::path existing = *path;
-        while (!existing.empty() && existing != existing.root_path() && !fs::exists(existing, ec))
-            existing = existing.parent_path();
-        const fs::path real = fs::canonical(existing, ec);
-        auto mismatch = std::mismatch(driveC.begin(), driveC.end(), real.begin(), real.end());
-        if (driveC.empty() || mismatch.first != driveC.end())
+        fs::path real;
+        if (!InsideDriveC(*path, real))
             throw std::runtime_error(windowsPath + " leads outside the prefix (to " + real.string() +
                                      "); make the demo with samples/make-demo-prefix, which gives the profile "
                                      "folders of its own");
         return *path;
+    }
+
+    // True when a Unix path lies inside drive_c once every link of its deepest existing folder
+    // is resolved; `real` is that folder's real path.
+    bool InsideDriveC(const fs::path& path, fs::path& real) const {
+        std::error_code ec;
+        const fs::path driveC = fs::canonical(prefix_->Root() / "drive_c", ec);
+        fs::path existing = path;
+        while (!existing.empty() && existing != existing.root_path() && !fs::exists(existing, ec))
+            existing = existing.parent_path();
+        real = fs::canonical(existing, ec);
+        auto mismatch = std::mismatch(driveC.begin(), driveC.end(), real.begin(), real.end());
+        return !driveC.empty() && mismatch.first == driveC.end();
     }
 
     void WriteFile(const std::string& windowsPath, const std::string& content) {
@@ -240,6 +255,43 @@ private:
 
     void ExpandText(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
         Raw(root, key, name, REG_EXPAND_SZ, value + '\0');
+    }
+
+    // True when a font value's file lies outside the prefix: a Unix path or a path on a drive
+    // that leads out of drive_c (Z: is the whole Unix file system), a network path, or a
+    // drive the prefix does not map. A bare name is a file of the Fonts folder.
+    bool FontLeadsOutOfThePrefix(const std::string& data) const {
+        fs::path unixPath;
+        if (data.size() >= 2 && (data.substr(0, 2) == "\\\\" || data.substr(0, 2) == "//")) return true;
+        if (!data.empty() && data[0] == '/') {
+            unixPath = data;
+        } else if (data.size() >= 2 && data[1] == ':') {
+            const auto path = qv::WindowsToUnixPath(*prefix_, data);
+            if (!path) return true;
+            unixPath = *path;
+        } else {
+            return false;
+        }
+        fs::path real;
+        return !InsideDriveC(unixPath, real);
+    }
+
+    // The fonts of the computer that made the fresh prefix: another computer may lack them,
+    // and each would be a finding there and not here. Wine lists the fonts of the computer
+    // it runs on again when it next starts in the prefix.
+    void DropFontsOutsideThePrefix() {
+        const struct {
+            HKEY root;
+            const std::string& key;
+        } lists[] = {{HKEY_LOCAL_MACHINE, kFontsKey},
+                     {HKEY_LOCAL_MACHINE, kOldFontsKey},
+                     {HKEY_CURRENT_USER, kWineExternalFonts}};
+        for (const auto& list : lists) {
+            for (const qv::RegistryText& value : qv::ReadRegistryTexts(list.root, list.key.c_str()))
+                if (FontLeadsOutOfThePrefix(value.text))
+                    Check(CSystem32::DeleteRegistryValue(list.key, value.name, list.root), list.root, list.key,
+                          value.name);
+        }
     }
 
     void RegisterApplicationPaths() {

@@ -30,6 +30,7 @@
 #include "platform/win32/wildcard_match.h"
 #include "platform/win32/windows_environment.h"
 #include "vendor/core/registry_object.h"
+#include "vendor/core/wine_font_files.h"
 
 namespace {
 
@@ -41,8 +42,9 @@ constexpr const char* kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\
 // its program is no command line this check can read.
 constexpr int kMaxProgramCandidates = 64;
 constexpr const char* kFonts = "C:\\windows\\Fonts\\";
-// Where Wine installations keep their own fonts, which Wine reads from there rather than
-// from the prefix's Fonts folder.
+// Where common Wine installations keep their own fonts, which Wine reads from there rather
+// than from the prefix's Fonts folder. Fonts that Wine ships are known by name wherever the
+// running Wine keeps them; these folders add the fonts of other Wine builds installed here.
 constexpr const char* kWineFontFolders[] = {
     "/usr/share/wine/fonts",           "/usr/local/share/wine/fonts",
     "/opt/wine-stable/share/wine/fonts", "/opt/wine-devel/share/wine/fonts",
@@ -166,6 +168,10 @@ private:
         }
         bool unknown = false;
         int candidates = 0;
+        // Whether a shorter start was a bare name found nowhere Windows searches, and whether
+        // one such name ended in a program's extension.
+        bool afterMissingName = false;
+        bool afterMissingProgram = false;
         for (size_t blank = 0; blank <= text.size(); ++blank) {
             if (blank < text.size() && !IsBlank(text[blank])) continue;
             std::string program = Trim(std::string_view(text).substr(0, blank));
@@ -177,9 +183,42 @@ private:
                 if (IsRundll32(program)) return VerifyRundllTarget(text.substr(blank));
                 return verdict;
             }
-            if (verdict == Verdict::Unknown) unknown = true;
+            if (verdict == Verdict::Unknown && !(afterMissingName && OnlyArgumentsFollow(program, afterMissingProgram)))
+                unknown = true;
+            if (verdict == Verdict::Missing && IsBareName(program)) {
+                afterMissingName = true;
+                afterMissingProgram = afterMissingProgram || HasProgramExtension(program);
+            }
         }
         return unknown ? Verdict::Unknown : Verdict::Missing;
+    }
+
+    // A name Windows searches for: no folder, no drive, nothing left to expand.
+    static bool IsBareName(const std::string& name) {
+        return name.find_first_of("\\/:%") == std::string::npos;
+    }
+
+    static bool HasProgramExtension(std::string_view name) {
+        for (std::string_view extension : {".exe", ".com", ".bat", ".cmd"})
+            if (name.size() > extension.size() &&
+                qv::NamesEqualIgnoringCase(name.substr(name.size() - extension.size()), extension))
+                return true;
+        return false;
+    }
+
+    // True when `candidate`, judged unknown as a path relative to some folder, starts with a
+    // bare program name and can only be that program with arguments: "gone.exe /background"
+    // and "gone.exe C:\x" name no file, since a folder name neither ends in a blank nor
+    // holds a colon. After a name with a program's extension every word is an argument
+    // ("gone.exe -o logs\x.txt"); a start without one may be the first word of a relative
+    // folder ("Program Files\x.exe"), which stays unknown.
+    static bool OnlyArgumentsFollow(const std::string& candidate, bool afterProgramExtension) {
+        if (HasUnresolvedVariable(candidate) || HasScheme(candidate)) return false;
+        size_t separator = candidate.find_first_of("\\/");
+        if (separator == std::string::npos || separator == 0) return false;
+        std::string_view folder = std::string_view(candidate).substr(0, separator);
+        if (IsBlank(folder.back()) || folder.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
+        return afterProgramExtension;
     }
 
     static bool IsRundll32(const std::string& program) {
@@ -294,9 +333,12 @@ private:
     }
 
     // A font of the Wine installation: Wine lists these in the registry as fonts of the
-    // Fonts folder but loads them from its own data folder.
+    // Fonts folder but loads them from its own data folder, which is elsewhere for each
+    // build (a distribution's, a self-built one, a game runner's). A font file that Wine
+    // ships therefore counts as present by its name alone.
     static bool IsWineFont(const std::string& name) {
         if (name.empty() || name.find('\\') != std::string::npos) return false;
+        if (qv::IsWineShippedFontFile(name)) return true;
         for (const char* folder : kWineFontFolders) {
             std::optional<std::string> found = qv::FindNameIgnoringCase(folder, name);
             struct stat info;
