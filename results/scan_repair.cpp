@@ -13,34 +13,13 @@
 #include "platform/prefix/prefix.h"
 #include "platform/prefix/wineserver_guard.h"
 #include "platform/registry/registry_batch.h"
+#include "platform/registry/reg_text.h"
 #include "platform/registry/registry_store.h"
 #include "platform/win32/windows_file_open.h"
+#include "scan/scanned_keys.h"
 #include "vendor/core/system32.h"
 
 namespace {
-
-// Keys that hold a whole category of entries (and the class roots): a repair deletes
-// entries inside them, never the keys themselves or anything above them.
-const char* const kContainers[] = {
-    "software\\classes",
-    "software\\microsoft\\windows\\currentversion\\app paths",
-    "software\\microsoft\\windows\\currentversion\\shareddlls",
-    "software\\microsoft\\windows nt\\currentversion\\fonts",
-    "software\\microsoft\\windows\\help",
-    "software\\microsoft\\windows\\html help",
-    "software\\microsoft\\windows\\currentversion\\uninstall",
-    "software\\microsoft\\windows\\currentversion\\run",
-    "software\\microsoft\\windows\\currentversion\\runonce",
-    "software\\microsoft\\windows\\currentversion\\runservices",
-    "software\\microsoft\\windows\\currentversion\\runservicesonce",
-    "software\\microsoft\\windows\\currentversion\\explorer\\fileexts",
-    "software\\microsoft\\shared tools\\msconfig\\startupreg",
-    "software\\wow6432node\\microsoft\\windows\\currentversion\\app paths",
-    "software\\wow6432node\\microsoft\\windows\\currentversion\\uninstall",
-    "software\\wow6432node\\microsoft\\windows\\currentversion\\run",
-    "software\\wow6432node\\microsoft\\windows\\currentversion\\runonce",
-    "system\\currentcontrolset\\hardware profiles\\current",
-};
 
 // Lower-case path elements without empty ones.
 std::vector<std::string> Elements(const std::string& path) {
@@ -80,19 +59,33 @@ bool CScanRepair::IsProtected(const ScanFinding& f) {
     if (f.kind != "VAL" && f.kind != "KEY") return false;  // file rows change no registry data
     std::string path = f.key;
     if (f.rootKey == "HKEY_CLASSES_ROOT")
-        path = "Software\\Classes\\" + path;
+        path = std::string(scankeys::kClasses) + "\\" + path;
     else if (f.rootKey == "HKEY_CURRENT_CONFIG")
-        path = "System\\CurrentControlSet\\Hardware Profiles\\Current\\" + path;
+        path = std::string(scankeys::kCurrentConfig) + "\\" + path;
     else if (f.rootKey != "HKEY_LOCAL_MACHINE" && f.rootKey != "HKEY_CURRENT_USER")
         return true;  // no other root is ever written by a scanner
-    std::vector<std::string> target = Elements(path);
     if (f.kind == "VAL") return Elements(f.key).empty();  // a value at a hive root
     if (Elements(f.key).empty()) return true;              // a whole root
-    for (const char* c : kContainers) {
-        std::vector<std::string> container = Elements(c);
-        if (target.size() <= container.size() && std::equal(target.begin(), target.end(), container.begin()))
-            return true;  // the container itself or one of its ancestors
+    // The key as named, and the key it really is when a link on the way leads elsewhere.
+    std::vector<std::vector<std::string>> targets{Elements(path)};
+    if (std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix()) {
+        qv::RegistryStore& store = prefix->Registry();
+        auto lock = store.ReadLock();
+        qv::RegRoot root = f.rootKey == "HKEY_CURRENT_USER" ? qv::RegRoot::CurrentUser : qv::RegRoot::LocalMachine;
+        if (f.rootKey == "HKEY_CLASSES_ROOT" || f.rootKey == "HKEY_CURRENT_CONFIG") root = qv::RegRoot::LocalMachine;
+        const qv::reg::Key* top = store.Find(root, u"");
+        const qv::reg::Key* key = store.Find(root, qv::reg::ToUtf16(path));
+        if (top && key) targets.push_back(Elements(qv::reg::ToUtf8(key->PathFrom(top))));
     }
+    static const std::vector<std::vector<std::string>> containers = [] {
+        std::vector<std::vector<std::string>> list;
+        for (const std::string& c : scankeys::ContainerKeys()) list.push_back(Elements(c));
+        return list;
+    }();
+    for (const std::vector<std::string>& target : targets)
+        for (const std::vector<std::string>& container : containers)
+            if (target.size() <= container.size() && std::equal(target.begin(), target.end(), container.begin()))
+                return true;  // the container itself or one of its ancestors
     return false;
 }
 

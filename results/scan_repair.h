@@ -52,9 +52,9 @@ public:
     size_t DeleteTempInternetFiles(const std::vector<CachedFileRecord>& files);
     size_t DeleteCookies(const std::vector<CachedFileRecord>& files);
 
-    // True when deleting this row's entry would remove a hive root or a container key (App
-    // Paths, SharedDlls, Fonts, Help, Uninstall, the Run keys, FileExts) or one of their
-    // ancestors.
+    // True when deleting this row's entry would remove a hive root or a container key (the
+    // keys the scanners walk, scanned_keys.h, in both registry views) or one of their
+    // ancestors, named directly or reached through a link.
     static bool IsProtected(const ScanFinding& finding);
 
     // True when the last repair left this checked row in place (protected, or refused because

@@ -5,18 +5,16 @@
 #include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 #include "vendor/core/registry_object.h"
 #include "vendor/core/system32.h"
 
-namespace {
-const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-}
 
 int CScanEngine::ScanApplicationPaths() {
     const std::string prefix(StringText(171));
     const std::string problem(StringText(170));
     int opened = 0;
-    for (const MachineKeyView& view : MachineKeyViews(kAppPaths)) {
+    for (const MachineKeyView& view : MachineKeyViews(scankeys::kAppPaths)) {
         scanreg::OpenKey appPaths(HKEY_LOCAL_MACHINE, view.path);
         if (!appPaths) continue;
         opened = 1;

@@ -6,11 +6,12 @@
 #include "app/string_table.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 #include "vendor/core/registry_object.h"
 #include "vendor/core/system32.h"
 
 namespace {
-const char kFileExts[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+using scankeys::kFileExts;
 }
 
 int CScanEngine::ScanFileExtensions() {

@@ -2,13 +2,14 @@
 // (every row goes on top, so the category transferred last comes first).
 #include "app/string_table.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 
 void CScanEngine::TransferFindings() {
     const std::string machine = "HKEY_LOCAL_MACHINE";
     {
         const std::string problem(StringText(133));
         for (const _REG_VALUE& v : m_stores.m_aMissingFonts)
-            AddFinding({problem, v.name, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", machine, "VAL"});
+            AddFinding({problem, v.name, scankeys::kFonts, machine, "VAL"});
         for (const _REG_VIEW_ENTRY& v : m_stores.m_aMissingFonts32) AddFinding({problem, v.name, v.key, machine, "VAL"});
     }
     {
@@ -16,7 +17,7 @@ void CScanEngine::TransferFindings() {
         for (const std::string& path : m_stores.m_aMissingHelpFiles) {
             size_t slash = path.find_last_of('\\');
             AddFinding({problem, slash == std::string::npos ? path : path.substr(slash + 1),
-                        "SOFTWARE\\Microsoft\\Windows\\Help", machine, "VAL"});
+                        scankeys::kHelp, machine, "VAL"});
         }
         for (const _REG_VIEW_ENTRY& v : m_stores.m_aMissingHelpFiles32)
             AddFinding({problem, v.name, v.key, machine, "VAL"});
@@ -24,14 +25,14 @@ void CScanEngine::TransferFindings() {
     {
         const std::string problem(StringText(131));
         for (const std::string& dll : m_stores.m_aMissingSharedDlls)
-            AddFinding({problem, dll, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", machine, "VAL"});
+            AddFinding({problem, dll, scankeys::kSharedDlls, machine, "VAL"});
         for (const _REG_VIEW_ENTRY& v : m_stores.m_aMissingSharedDlls32)
             AddFinding({problem, v.name, v.key, machine, "VAL"});
     }
     {
         const std::string problem(StringText(136));
         for (const std::string& name : m_stores.m_aUninstallEntries)
-            AddFinding({problem, name, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name, machine,
+            AddFinding({problem, name, std::string(scankeys::kUninstall) + "\\" + name, machine,
                         "KEY"});
         for (const _REG_VIEW_ENTRY& v : m_stores.m_aUninstallEntries32)
             AddFinding({problem, v.name, v.key + "\\" + v.name, machine, "KEY"});

@@ -3,12 +3,13 @@
 #include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 #include "vendor/core/registry_object.h"
 
 int CScanEngine::ScanFonts() {
     const std::string prefix(StringText(175));
     int opened = 0;
-    for (const MachineKeyView& view : MachineKeyViews("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts")) {
+    for (const MachineKeyView& view : MachineKeyViews(scankeys::kFonts)) {
         scanreg::OpenKey fonts(HKEY_LOCAL_MACHINE, view.path);
         if (!fonts) continue;
         opened = 1;

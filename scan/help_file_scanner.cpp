@@ -3,12 +3,13 @@
 #include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 #include "vendor/core/registry_object.h"
 
 int CScanEngine::ScanHelpFiles() {
     const std::string prefix(StringText(177));
     int opened = 0;
-    for (const MachineKeyView& view : MachineKeyViews("SOFTWARE\\Microsoft\\Windows\\Help")) {
+    for (const MachineKeyView& view : MachineKeyViews(scankeys::kHelp)) {
         scanreg::OpenKey help(HKEY_LOCAL_MACHINE, view.path);
         if (!help) continue;
         opened = 1;

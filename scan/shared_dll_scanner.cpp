@@ -3,12 +3,13 @@
 #include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 #include "vendor/core/registry_object.h"
 
 int CScanEngine::ScanSharedDlls() {
     const std::string prefix(StringText(172));
     int opened = 0;
-    for (const MachineKeyView& view : MachineKeyViews("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls")) {
+    for (const MachineKeyView& view : MachineKeyViews(scankeys::kSharedDlls)) {
         scanreg::OpenKey dlls(HKEY_LOCAL_MACHINE, view.path);
         if (!dlls) continue;
         opened = 1;

@@ -12,7 +12,8 @@ public:
                                const std::string& registryKey, const std::string& key) = 0;
 };
 
-// The values of HKCU and HKLM ...\Run. Returns 1.
+// The values of HKCU ...\Run and HKLM ...\Run, the latter in both registry views of a
+// 64-bit prefix (each row names its key). Returns 1.
 int ReadEnabledStartupItems(IStartupRowSink& sink);
 // The items under HKLM ...\Shared Tools\MSConfig\startupreg. 0 when that key cannot be opened.
 int ReadDisabledStartupItems(IStartupRowSink& sink);

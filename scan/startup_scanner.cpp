@@ -3,6 +3,7 @@
 #include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 #include "vendor/core/registry_object.h"
 
 namespace {
@@ -19,7 +20,7 @@ const RunKey kRunKeys[kStartupStoreCount] = {
     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "RunOnce"},     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "RunServicesOnce"},
 };
 
-const char kRunBase[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+using scankeys::kRunBase;
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include "scan/machine_key_views.h"
 #include "scan/registry_enum.h"
 #include "scan/scan_engine.h"
+#include "scan/scanned_keys.h"
 
 bool CScanEngine::HasUninstallValue(HKEY key) {
     static const char* const kMarkers[] = {"SystemComponent", "NoModify",         "NoRepair",    "UninstallString",
@@ -17,7 +18,7 @@ bool CScanEngine::HasUninstallValue(HKEY key) {
 int CScanEngine::ScanUninstallEntries() {
     const std::string prefix(StringText(176));
     int opened = 0;
-    for (const MachineKeyView& view : MachineKeyViews("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall")) {
+    for (const MachineKeyView& view : MachineKeyViews(scankeys::kUninstall)) {
         scanreg::OpenKey uninstall(HKEY_LOCAL_MACHINE, view.path);
         if (!uninstall) continue;
         opened = 1;

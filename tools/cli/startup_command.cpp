@@ -27,10 +27,16 @@ void PrintTable(const std::vector<StartupRow>& rows, std::ostream& out) {
         s.resize(std::max(s.size(), n), ' ');
         return s;
     };
-    out << pad("STATE", 9) << pad("ROOT", 6) << pad("ITEM", itemWidth + 2) << "PATH\n";
+    // A machine-wide item of a 32-bit program lives in the 32-bit registry view.
+    auto rootOf = [](const StartupRow& r) {
+        return r.registry.find("Wow6432Node") != std::string::npos ? r.root + " (32-bit)" : r.root;
+    };
+    size_t rootWidth = 4;
+    for (const StartupRow& r : rows) rootWidth = std::max(rootWidth, rootOf(r).size());
+    out << pad("STATE", 9) << pad("ROOT", rootWidth + 2) << pad("ITEM", itemWidth + 2) << "PATH\n";
     for (const StartupRow& r : rows)
-        out << pad(r.checked ? "enabled" : "disabled", 9) << pad(r.root, 6) << pad(r.item, itemWidth + 2) << r.path
-            << "\n";
+        out << pad(r.checked ? "enabled" : "disabled", 9) << pad(rootOf(r), rootWidth + 2) << pad(r.item, itemWidth + 2)
+            << r.path << "\n";
     size_t on = std::count_if(rows.begin(), rows.end(), [](const StartupRow& r) { return r.checked; });
     out << "\n" << on << " enabled, " << rows.size() - on << " disabled\n";
 }

@@ -38,6 +38,7 @@ enum class Verdict { Exists, Missing, Unknown };
 
 constexpr const char* kSystem32 = "C:\\windows\\system32";
 constexpr const char* kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char* kAppPaths32 = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 // An unquoted command is tried at this many blanks at most; a text with more words before
 // its program is no command line this check can read.
 constexpr int kMaxProgramCandidates = 64;
@@ -384,9 +385,12 @@ private:
     Verdict SearchBareName(const std::string& name) {
         for (const std::string& folder : SearchFolders(name))
             if (VerifyFullPath(folder + "\\" + name, false) == Verdict::Exists) return Verdict::Exists;
-        // Programs registered under App Paths also start by their bare name.
-        std::string key = std::string(kAppPaths) + "\\" + name;
-        for (const std::string& candidate : {key, key + ".exe"}) {
+        // Programs registered under App Paths also start by their bare name; a 32-bit
+        // program's registration may be in the 32-bit view's key.
+        std::vector<std::string> keys;
+        for (const char* appPaths : {kAppPaths, kAppPaths32})
+            for (const char* extension : {"", ".exe"}) keys.push_back(std::string(appPaths) + "\\" + name + extension);
+        for (const std::string& candidate : keys) {
             std::optional<qv::RegistryText> registered = qv::ReadRegistryText(HKEY_LOCAL_MACHINE, candidate.c_str(), "");
             if (!registered) continue;
             std::string target = Trim(registered->text);
