@@ -19,6 +19,6 @@ void CFindingStores::Empty() {
     Release(m_aMissingFonts);
     for (auto& v : m_aStartupEntries) Release(v);
     for (auto* v : {&m_aMissingHelpFiles, &m_aMissingSharedDlls, &m_aUninstallEntries, &m_aFileExtEntries,
-                    &m_aMissingShortcuts, &m_aStartMenuShortcuts})
+                    &m_aMissingShortcuts, &m_aStartMenuShortcuts, &m_aShortcutFolderNotes})
         Release(*v);
 }
