@@ -10,6 +10,7 @@ namespace {
 constexpr uint32_t kHeaderSize = 0x4C;
 constexpr uint32_t kHasLinkInfo = 0x02;
 constexpr uint32_t kHasName = 0x04;
+constexpr uint32_t kHasRelativePath = 0x08;
 constexpr uint32_t kHasWorkingDir = 0x10;
 constexpr uint32_t kHasArguments = 0x20;
 constexpr uint32_t kHasIconLocation = 0x40;
@@ -112,6 +113,7 @@ void PutStringData(std::string& out, const std::string& text) {
 std::string BuildShellLink(const ShellLinkData& link) {
     uint32_t flags = kHasLinkInfo | kIsUnicode;
     if (!link.description.empty()) flags |= kHasName;
+    if (!link.relativePath.empty()) flags |= kHasRelativePath;
     if (!link.workingDir.empty()) flags |= kHasWorkingDir;
     if (!link.arguments.empty()) flags |= kHasArguments;
     if (!link.iconLocation.empty()) flags |= kHasIconLocation;
@@ -132,8 +134,10 @@ std::string BuildShellLink(const ShellLinkData& link) {
 
     out += BuildLinkInfo(link);
 
-    // String data in the order the format fixes: name, working folder, arguments, icon.
+    // String data in the order the format fixes: name, relative path, working folder,
+    // arguments, icon.
     if (flags & kHasName) PutStringData(out, link.description);
+    if (flags & kHasRelativePath) PutStringData(out, link.relativePath);
     if (flags & kHasWorkingDir) PutStringData(out, link.workingDir);
     if (flags & kHasArguments) PutStringData(out, link.arguments);
     if (flags & kHasIconLocation) PutStringData(out, link.iconLocation);

@@ -1,8 +1,8 @@
 // Writes Windows shortcut (.lnk) files in the Shell Link binary format: a header, a link
-// info block naming the target by its local path, and the optional description, working
-// folder, arguments and icon texts. No item-id list is written; Windows and the link
-// readers locate the target through the local path. Used to build prefixes that hold
-// shortcuts, such as the demo prefix and scanner tests.
+// info block naming the target by its local path, and the optional description, relative
+// path, working folder, arguments and icon texts. No item-id list is written; Windows and
+// the link readers locate the target through the local path. Used to build prefixes that
+// hold shortcuts, such as the demo prefix and scanner tests.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 struct ShellLinkData {
     std::string targetPath;    // local path of the target, "C:\Program Files\App\app.exe"
     std::string description;   // optional texts (UTF-8); empty ones are left out
+    std::string relativePath;  // the target relative to the link's folder, "..\App\app.exe"
     std::string workingDir;
     std::string arguments;
     std::string iconLocation;

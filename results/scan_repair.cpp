@@ -253,7 +253,8 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const
         return outcome;
     }
     if (outcome != RepairOutcome::Repaired) return outcome;
-    for (const auto* notes : {&stores.m_aTempInternetFolderNotes, &stores.m_aCookieFolderNotes})
+    for (const auto* notes :
+         {&stores.m_aShortcutFolderNotes, &stores.m_aTempInternetFolderNotes, &stores.m_aCookieFolderNotes})
         m_notes.insert(m_notes.end(), notes->begin(), notes->end());
     m_deletedTempInternetFiles = DeleteTempInternetFiles(stores.m_aTempInternetFileRecords);
     m_deletedCookies = DeleteCookies(stores.m_aCookieFileRecords);

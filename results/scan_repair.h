@@ -68,8 +68,8 @@ public:
     const std::string& BackupPath() const { return m_backupPath; }
     // Why the last FixSelected did not repair, for the user.
     const std::string& Problem() const { return m_problem; }
-    // The cache and cookie folders the last FixSelected (and the scan before it) left alone,
-    // and why; one line each.
+    // The shortcut, cache and cookie folders the last FixSelected (and the scan before it)
+    // left alone, and why; one line each.
     const std::vector<std::string>& Notes() const { return m_notes; }
     size_t DeletedTempInternetFiles() const { return m_deletedTempInternetFiles; }
     size_t DeletedCookies() const { return m_deletedCookies; }

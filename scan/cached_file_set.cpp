@@ -16,6 +16,7 @@
 #include "platform/win32/special_folders.h"
 #include "platform/win32/wildcard_match.h"
 #include "platform/win32/windows_environment.h"
+#include "scan/skipped_folder_note.h"
 
 namespace fs = std::filesystem;
 
@@ -37,29 +38,17 @@ public:
     const fs::path& DriveC() const { return m_driveC; }
 
     Candidate Place(const std::string& windows) const {
-        Candidate c{windows, {}};
-        if (std::optional<fs::path> unix = qv::WindowsToUnixPath(*m_prefix, windows))
-            c.place = qv::PlaceFolder(m_driveC, *unix);
-        return c;
+        return Candidate{windows, qv::PlaceWindowsFolder(*m_prefix, m_driveC, windows)};
     }
 
     // True when the candidate is a folder whose files may be counted and deleted; otherwise
     // a note says why it is skipped (nothing is said of a folder that is not there).
     bool Usable(const Candidate& c, std::vector<std::string>& notes) {
-        switch (c.place.kind) {
-            case qv::FolderPlace::kMissing:
-                return false;
-            case qv::FolderPlace::kUnresolvable:
-                notes.push_back("Skipped " + c.windows + ": its links cannot be resolved (" +
-                                std::strerror(c.place.error) + ").");
-                return false;
-            case qv::FolderPlace::kOutside:
-                notes.push_back("Skipped " + c.windows + ": it leads outside the prefix (to " + c.place.real.string() +
-                                ").");
-                return false;
-            case qv::FolderPlace::kInside:
-                break;
+        if (std::optional<std::string> note = SkippedFolderNote(c.windows, c.place)) {
+            notes.push_back(*note);
+            return false;
         }
+        if (c.place.kind != qv::FolderPlace::kInside) return false;
         return UsableInside(c.windows, c.place.real, notes);
     }
 
@@ -81,9 +70,7 @@ private:
     }
 
     void AddOwnFolder(const std::string& windows) {
-        std::optional<fs::path> unix = qv::WindowsToUnixPath(*m_prefix, windows);
-        if (!unix) return;
-        qv::FolderPlace place = qv::PlaceFolder(m_driveC, *unix);
+        qv::FolderPlace place = qv::PlaceWindowsFolder(*m_prefix, m_driveC, windows);
         if (place.kind == qv::FolderPlace::kInside) m_ownFolders.emplace(place.real, windows);
     }
 

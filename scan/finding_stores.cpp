@@ -29,6 +29,6 @@ void CFindingStores::Empty() {
         Release(*v);
     for (auto& v : m_aStartupEntries32) Release(v);
     for (auto* v : {&m_aMissingHelpFiles, &m_aMissingSharedDlls, &m_aUninstallEntries, &m_aFileExtEntries,
-                    &m_aMissingShortcuts, &m_aStartMenuShortcuts})
+                    &m_aMissingShortcuts, &m_aStartMenuShortcuts, &m_aShortcutFolderNotes})
         Release(*v);
 }

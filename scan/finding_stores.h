@@ -45,6 +45,9 @@ struct CFindingStores {
     std::vector<std::string> m_aFileExtEntries;
     std::vector<std::string> m_aMissingShortcuts;
     std::vector<std::string> m_aStartMenuShortcuts;
+    // The desktop and Start Menu folders the shortcut scanners did not walk (they lead
+    // outside the prefix), with the reason.
+    std::vector<std::string> m_aShortcutFolderNotes;
     std::vector<std::string> m_aCookieFiles;
     std::vector<std::string> m_aTempInternetFiles;
     // Beside the two name stores, one record per name (same order) that finds the very file

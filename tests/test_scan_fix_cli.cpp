@@ -230,3 +230,41 @@ TEST(ScanFixCli, BrowserFoldersLinkedOutOfTheDemoPrefixAreLeftAlone) {
     EXPECT_EQ(after["temp_internet_files"], 0);
     EXPECT_EQ(after["cookie_files"], 0);
 }
+
+TEST(ScanFixCli, ShortcutFoldersLinkedOutOfTheDemoPrefixAreSkippedAndNamed) {
+    TempDir tmp;
+    fs::path demo = tmp / "demo";
+    ASSERT_TRUE(MakeDemoPrefix(demo));
+    // A desktop folder and a Start Menu folder that lead to the user's home, whose
+    // shortcuts name programs this prefix does not have.
+    const fs::path home = tmp / "home";
+    for (const char* folder : {"Desktop/Games", "Start Menu/Other"}) {
+        fs::create_directories(home / folder);
+        WriteFile(home / folder / "elsewhere.url", "[InternetShortcut]\r\nURL=file:///C:/Elsewhere/a.txt\r\n");
+    }
+    const fs::path profile = demo / "drive_c/users/root";
+    fs::create_directory_symlink(home / "Desktop/Games", profile / "Desktop/Games");
+    fs::create_directory_symlink(home / "Start Menu/Other",
+                                 profile / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Other");
+    const std::string desktopNote = "Skipped C:\\users\\root\\Desktop\\Games: it leads outside the prefix (to " +
+                                    fs::canonical(home / "Desktop/Games").string() + ").";
+    const std::string menuNote =
+        "Skipped C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Other: it leads outside "
+        "the prefix (to " + fs::canonical(home / "Start Menu/Other").string() + ").";
+
+    CommandRun scan = Command(demo, "quorvane-cli scan --json");
+    ASSERT_EQ(scan.status, 0);
+    nlohmann::json doc = nlohmann::json::parse(scan.out);
+    for (const auto& f : doc["findings"])
+        EXPECT_EQ(f["description"].get<std::string>().find("elsewhere"), std::string::npos) << f.dump();
+    std::set<std::string> skipped;
+    for (const auto& note : doc["skipped_folders"]) skipped.insert(note.get<std::string>());
+    EXPECT_EQ(skipped, (std::set<std::string>{desktopNote, menuNote})) << doc["skipped_folders"].dump();
+
+    CommandRun fix = RunCommand("WINEPREFIX='" + demo.string() + "' " + QV_BIN_DIR + "/quorvane-cli fix --yes 2>&1");
+    ASSERT_EQ(fix.status, 0) << fix.out;
+    EXPECT_NE(fix.out.find(desktopNote), std::string::npos) << fix.out;
+    EXPECT_NE(fix.out.find(menuNote), std::string::npos) << fix.out;
+    for (const char* folder : {"Desktop/Games", "Start Menu/Other"})
+        EXPECT_TRUE(fs::exists(home / folder / "elsewhere.url")) << folder;
+}

@@ -88,9 +88,13 @@ TEST(ShellLinkWriter, ReadableByTheLinkLibrary) {
     ShellLinkData link;
     link.targetPath = "C:\\Program Files\\Gone\\gone.exe";
     link.arguments = "-silent";
+    link.relativePath = "..\\Gone\\gone.exe";
+    link.workingDir = "C:\\Program Files\\Gone";
     ASSERT_TRUE(WriteShellLinkFile(file, link));
     const std::string shown = Capture("lnkinfo '" + file.string() + "' 2>&1");
     std::filesystem::remove(file);
     EXPECT_NE(shown.find("C:\\Program Files\\Gone\\gone.exe"), std::string::npos) << shown;
     EXPECT_NE(shown.find("-silent"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(": ..\\Gone\\gone.exe\n"), std::string::npos) << shown;      // the relative path
+    EXPECT_NE(shown.find(": C:\\Program Files\\Gone\n"), std::string::npos) << shown;  // the working folder
 }

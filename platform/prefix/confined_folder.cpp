@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/prefix/drive_map.h"
+
 namespace fs = std::filesystem;
 
 namespace qv {
@@ -68,6 +70,11 @@ FolderPlace PlaceFolder(const fs::path& driveC, const fs::path& unixPath) {
         if (!r->empty()) place.components.push_back(r->string());
     place.kind = FolderPlace::kInside;
     return place;
+}
+
+FolderPlace PlaceWindowsFolder(const Prefix& prefix, const fs::path& driveC, const std::string& windows) {
+    std::optional<fs::path> unix = WindowsToUnixPath(prefix, windows);
+    return unix ? PlaceFolder(driveC, *unix) : FolderPlace();
 }
 
 ConfinedFolder::~ConfinedFolder() {

@@ -40,6 +40,10 @@ struct FolderPlace {
 // Resolves `unixPath` completely and places it against `driveC`, a real path.
 FolderPlace PlaceFolder(const std::filesystem::path& driveC, const std::filesystem::path& unixPath);
 
+// The same for a folder named by a Windows path of `prefix`; kMissing when the path names
+// no mapped drive.
+FolderPlace PlaceWindowsFolder(const Prefix& prefix, const std::filesystem::path& driveC, const std::string& windows);
+
 // One entry of a folder as it is itself (a link is a link, not what it points to).
 struct FolderEntry {
     std::string name;

@@ -64,6 +64,14 @@ nlohmann::json ComReport(const CFindingStores& stores) {
     return {{"counts", counts}, {"invalid", invalid}, {"distinct_invalid", distinct.size()}};
 }
 
+// The notes of the folders the scanners did not look in, one line each.
+std::vector<std::string> SkippedFolders(const CFindingStores& s) {
+    std::vector<std::string> notes;
+    for (const auto* store : {&s.m_aShortcutFolderNotes, &s.m_aTempInternetFolderNotes, &s.m_aCookieFolderNotes})
+        notes.insert(notes.end(), store->begin(), store->end());
+    return notes;
+}
+
 void PrintTable(const CliScanResult& r, std::ostream& out) {
     const char* headings[] = {"CATEGORY", "DESCRIPTION", "KEY", "ROOT", "KIND", "DATA"};
     std::vector<std::array<std::string, 6>> cells;
@@ -112,7 +120,8 @@ void PrintJson(const CliScanResult& r, std::ostream& out) {
                           {"temp_internet_files", r.stores.m_aTempInternetFiles.size()},
                           {"cookie_files", r.stores.m_aCookieFiles.size()},
                           {"total", TotalItemCount(r.rows.size(), r.stores)},
-                          {"com", ComReport(r.stores)}};
+                          {"com", ComReport(r.stores)},
+                          {"skipped_folders", SkippedFolders(r.stores)}};
     // Names and data come from the registry: replace what is not valid UTF-8 rather than fail.
     out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
@@ -127,9 +136,8 @@ void AddScanCommand(CLI::App& app, CliContext& context) {
         context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
             if (!RegistryReadable(prefix, "scan")) return 1;
             CliScanResult r = RunCliScan();
-            // Folders the cache and cookie scanners left alone (links out of the prefix).
-            for (const auto* notes : {&r.stores.m_aTempInternetFolderNotes, &r.stores.m_aCookieFolderNotes})
-                for (const std::string& note : *notes) std::cerr << "quorvane-cli scan: " << note << "\n";
+            // Folders the shortcut, cache and cookie scanners left alone (links out of the prefix).
+            for (const std::string& note : SkippedFolders(r.stores)) std::cerr << "quorvane-cli scan: " << note << "\n";
             if (json)
                 PrintJson(r, std::cout);
             else

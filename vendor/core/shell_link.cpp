@@ -9,9 +9,14 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/win32/ansi_code_page.h"
 #include "platform/win32/windows_file_open.h"
+#include "vendor/core/shell_link_layout.h"
 
 namespace {
+
+// The code page 8-bit texts are read in when the prefix names none.
+constexpr unsigned kWesternCodePage = 1252;
 
 // One of liblnk's UTF-8 string getters; empty when the link has no such string.
 template <class SizeFn, class GetFn>
@@ -30,54 +35,42 @@ std::string LinkString(liblnk_file_t* file, SizeFn sizeFn, GetFn getFn) {
     return std::string(reinterpret_cast<const char*>(buf.data()));
 }
 
-// Whether the sizes a .lnk file gives for its parts fit inside the file. liblnk allocates
-// what a size field says before it reads, so a few crafted bytes could make it ask for
-// gigabytes; such a file is damaged (no shell could use it) and is not handed to it.
-bool LinkSizesFit(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    auto read = [&](std::streamoff at, int bytes, uint32_t& value) {
-        if (at < 0 || at + bytes > size) return false;
-        uint8_t b[4] = {};
-        in.seekg(at);
-        if (!in.read(reinterpret_cast<char*>(b), bytes)) return false;
-        value = static_cast<uint32_t>(b[0] | (b[1] << 8) | (b[2] << 16)) | (static_cast<uint32_t>(b[3]) << 24);
-        return true;
-    };
-    uint32_t headerSize = 0, flags = 0;
-    if (!read(0, 4, headerSize) || headerSize != 0x4C || !read(0x14, 4, flags)) return false;
-    std::streamoff at = 0x4C;
-    uint32_t n = 0;
-    if (flags & 0x1) {  // the item list of the target
-        if (!read(at, 2, n)) return false;
-        at += 2 + static_cast<std::streamoff>(n);
-    }
-    if (flags & 0x2) {  // where the target is
-        if (!read(at, 4, n) || n < 4) return false;
-        at += static_cast<std::streamoff>(n);
-    }
-    for (uint32_t bit : {0x4u, 0x8u, 0x10u, 0x20u, 0x40u}) {  // name, relative path, folder, arguments, icon
-        if (!(flags & bit)) continue;
-        if (!read(at, 2, n)) return false;
-        at += 2 + static_cast<std::streamoff>(n) * ((flags & 0x80) ? 2 : 1);
-    }
-    if (at > size) return false;
-    // Extra data blocks, each with its size, up to one smaller than 4 (the end mark).
-    for (int blocks = 0; blocks < 4096 && read(at, 4, n) && n >= 4; ++blocks) {
-        if (at + static_cast<std::streamoff>(n) > size) return false;
-        at += static_cast<std::streamoff>(n);
-    }
-    return true;
-}
-
 std::string FolderOf(const std::string& windowsPath) {
     size_t cut = windowsPath.find_last_of("\\/");
     return cut == std::string::npos ? std::string() : windowsPath.substr(0, cut + 1);
 }
 
+std::string NameOf(const std::string& windowsPath) {
+    size_t cut = windowsPath.find_last_of("\\/");
+    return cut == std::string::npos ? windowsPath : windowsPath.substr(cut + 1);
+}
+
+bool IsAscii(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Whether a path lost characters on its way through an 8-bit code page: Windows writes
+// '?' for each character the code page lacks, and no file name holds one (only the
+// "\\?\" that starts a long path).
+bool LostCharacters(const std::string& path) {
+    const size_t from = path.rfind("\\\\?\\", 0) == 0 ? 4 : 0;
+    return path.find('?', from) != std::string::npos;
+}
+
 bool PathExists(const std::string& path) { return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The 8-bit path `bytes` decoded in the first ANSI code page other than `tried` that
+// names an existing file or folder.
+std::optional<std::string> InAnyCodePage(const std::string& bytes, unsigned tried) {
+    for (unsigned codePage : qv::kAnsiCodePages) {
+        if (codePage == tried) continue;
+        std::optional<std::string> path = qv::CodePageToUtf8(bytes, codePage);
+        if (path && !LostCharacters(*path) && PathExists(*path)) return path;
+    }
+    return std::nullopt;
+}
 
 std::string Expand(const std::string& text) {
     char buf[4096];
@@ -92,7 +85,13 @@ int CShellLink::Load(const std::string& path) {
     m_unknownTarget = false;
     m_target.clear();
     std::optional<std::filesystem::path> unix = qv::FileNameToUnix(path);
-    if (!unix || !LinkSizesFit(*unix)) return 0;
+    if (!unix) return 0;
+    std::optional<ShellLinkLayout> layout = ReadShellLinkLayout(*unix);
+    if (!layout) return 0;
+    // 8-bit texts are in the code page of the prefix's locale; where the prefix does not
+    // name one, they are read in the western one.
+    const std::optional<unsigned> prefixCodePage = qv::PrefixAnsiCodePage();
+    const unsigned codePage = prefixCodePage.value_or(kWesternCodePage);
     liblnk_file_t* file = nullptr;
     liblnk_error_t* error = nullptr;
     if (liblnk_file_initialize(&file, &error) != 1) {
@@ -104,31 +103,78 @@ int CShellLink::Load(const std::string& path) {
         liblnk_file_free(&file, nullptr);
         return 0;
     }
+    const bool liblnkDecodes = liblnk_file_set_ascii_codepage(file, static_cast<int>(codePage), &error) == 1;
+    if (error) liblnk_error_free(&error);
     std::string local = LinkString(file, liblnk_file_get_utf8_local_path_size, liblnk_file_get_utf8_local_path);
     std::string env = LinkString(file, liblnk_file_get_utf8_environment_variables_location_size,
                                  liblnk_file_get_utf8_environment_variables_location);
     std::string relative =
         LinkString(file, liblnk_file_get_utf8_relative_path_size, liblnk_file_get_utf8_relative_path);
+    std::string folder =
+        LinkString(file, liblnk_file_get_utf8_working_directory_size, liblnk_file_get_utf8_working_directory);
     std::string network = LinkString(file, liblnk_file_get_utf8_network_path_size, liblnk_file_get_utf8_network_path);
     liblnk_file_close(file, nullptr);
     liblnk_file_free(&file, nullptr);
 
-    // The first form that names an existing target wins; otherwise the first form given.
-    std::vector<std::string> candidates;
-    if (!local.empty()) candidates.push_back(local);
-    if (!env.empty()) candidates.push_back(Expand(env));
-    if (!relative.empty()) candidates.push_back(FolderOf(path) + relative);
-    for (const std::string& c : candidates) {
-        if (PathExists(c)) {
-            m_target = c;
+    // liblnk gives the link info's UTF-16 local path where the file holds one; otherwise
+    // the 8-bit path decoded in the code page set above, when liblnk knows that code page.
+    // The prefix's code page is the one of the locale Wine last ran in: a link written
+    // under another locale (a Japanese program started with a Japanese LANG in a western
+    // prefix) names its target in that locale's code page. So a target not found in the
+    // prefix's code page is looked for in the others; only a target found in none is
+    // missing.
+    const bool eightBitLocal = !layout->unicodeLocalPath && !IsAscii(layout->ansiLocalPath);
+    if (eightBitLocal) {
+        if (!liblnkDecodes) local = qv::CodePageToUtf8(layout->ansiLocalPath, codePage).value_or("");
+        if (local.empty() || !PathExists(local)) local = InAnyCodePage(layout->ansiLocalPath, codePage).value_or(local);
+    }
+    // The string data (relative path, working folder) is UTF-16 in every link a shell of
+    // this century writes; in an older one it is 8-bit, in the same code page.
+    const bool eightBitStrings = !(layout->flags & ShellLinkLayout::kIsUnicode);
+    if (eightBitStrings && !liblnkDecodes) {
+        if (!IsAscii(relative)) relative.clear();
+        if (!IsAscii(folder)) folder.clear();
+    }
+    // Nothing tells which code page an 8-bit relative path is in but the prefix.
+    const bool relativeSure = !eightBitStrings || IsAscii(relative) || prefixCodePage.has_value();
+
+    // Each form that names the target, and whether a target missing there is missing for
+    // sure. A form with characters lost is no path at all; when the local path lost some,
+    // the working folder (in UTF-16) with the local path's file name may still find the
+    // target, though the target need not be there.
+    struct Candidate {
+        std::string path;
+        bool sure;
+    };
+    std::vector<Candidate> candidates;
+    auto add = [&](const std::string& candidate, bool isSure) {
+        if (!LostCharacters(candidate)) candidates.push_back({candidate, isSure});
+    };
+    if (!local.empty()) add(local, true);
+    if (!env.empty()) add(Expand(env), true);
+    if (!relative.empty()) add(FolderOf(path) + relative, relativeSure);
+    if (LostCharacters(local) && !folder.empty() && !LostCharacters(NameOf(local))) {
+        std::string inFolder = folder;
+        if (inFolder.back() != '\\') inFolder += '\\';
+        add(inFolder + NameOf(local), false);
+    }
+
+    // The first form that names an existing target wins; otherwise the first sure form.
+    for (const Candidate& c : candidates) {
+        if (PathExists(c.path)) {
+            m_target = c.path;
             break;
         }
     }
-    if (m_target.empty() && !candidates.empty()) m_target = candidates.front();
-    if (candidates.empty()) {
-        // A network share, or a shell object known only by its item list.
+    for (const Candidate& c : candidates) {
+        if (!m_target.empty()) break;
+        if (c.sure) m_target = c.path;
+    }
+    if (m_target.empty()) {
+        // A network share, a shell object known only by its item list, or a path that
+        // cannot be read faithfully: nothing here can be checked.
         m_unknownTarget = true;
-        m_target = network;
+        m_target = !candidates.empty() ? candidates.front().path : !local.empty() ? local : network;
     }
     m_loaded = true;
     return 1;

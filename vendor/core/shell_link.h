@@ -5,6 +5,13 @@
 // A .lnk that cannot be read is broken. A .lnk that names no file at all (a shell object
 // such as the control panel, or a network share) cannot be checked here and counts as
 // present, so that nothing that may work is ever reported.
+//
+// Paths come from the forms a .lnk holds in UTF-16 where it holds them (the link info's
+// Unicode local path, the string data's relative path). An 8-bit local path is read in the
+// prefix's ANSI code page (Wine writes it in the code page of the user's locale: 932 for
+// Japanese, 1251 for Russian). A path that cannot be read faithfully (characters the code
+// page lacked, written as '?'; a prefix that names no code page) names a target only when
+// that target is found, and otherwise counts as present.
 #pragma once
 
 #include <windows.h>
@@ -22,7 +29,7 @@ public:
 
 protected:
     bool m_loaded = false;
-    bool m_unknownTarget = false;  // readable, but names nothing we can check
+    bool m_unknownTarget = false;  // readable, but names nothing we can check for sure
     std::string m_target;
 };
 
