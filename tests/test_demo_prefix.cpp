@@ -186,6 +186,7 @@ TEST_F(DemoPrefixTest, FindingsAreTheSameOnEveryComputer) {
     const std::string desktop = "C:\\users\\root\\Desktop\\";
     std::vector<std::pair<std::string, std::string>> expected = {
         {"Add or Remove Programs", "OrbitArcade"},
+        {"Add or Remove Programs", "Tidewater Sync"},  // a 32-bit program's, in the 32-bit view
         {"Add or Remove Programs", "{6F3B1C2A-8D4E-4B7A-9C21-5E0F3A7D9B14}"},
         {"Application Path", "OrbitArcade.exeC:\\Program Files\\Orbit Arcade\\OrbitArcade.exe"},
         {"Application Path", "sbsetup.exeC:\\Program Files\\Stonebridge\\Setup\\sbsetup.exe"},
@@ -200,6 +201,7 @@ TEST_F(DemoPrefixTest, FindingsAreTheSameOnEveryComputer) {
         {"Shared DLLs", "C:\\Program Files\\Common Files\\Stonebridge\\sbinst32.dll"},
         {"Shared DLLs", "C:\\Program Files\\Orbit Arcade\\orbitnet.dll"},
         {"Shared DLLs", "C:\\Program Files\\Orbit Arcade\\orbitplug.dll"},
+        {"Shared DLLs", "C:\\Program Files (x86)\\Tidewater\\Sync\\twsyncnet.dll"},
         {"Start Menu Programs", menu + "Orbit Arcade\\Orbit Arcade.lnk"},
         {"Start Menu Programs", menu + "Orbit Arcade\\Uninstall Orbit Arcade.lnk"},
         {"Start Menu Programs", menu + "Stonebridge\\Setup Log Viewer.lnk"},
@@ -207,6 +209,7 @@ TEST_F(DemoPrefixTest, FindingsAreTheSameOnEveryComputer) {
         {"Startup Programs", "OrbitUpdater"},
         {"Startup Programs", "StonebridgeCleanup"},
         {"Startup Programs", "StonebridgeResume"},
+        {"Startup Programs", "TidewaterSync"},
         {"System Help Files", "orbitarc.hlp"},
     };
     std::sort(expected.begin(), expected.end());

@@ -59,12 +59,15 @@ TEST(ScanFixCli, DemoPrefixScanFixAndRestore) {
     EXPECT_EQ(appPaths, (std::set<std::string>{appKey + "OrbitArcade.exe", appKey + "sbsetup.exe"}));
     EXPECT_EQ(sharedDlls, (std::set<std::string>{"C:\\Program Files\\Orbit Arcade\\orbitnet.dll",
                                                   "C:\\Program Files\\Orbit Arcade\\orbitplug.dll",
-                                                  "C:\\Program Files\\Common Files\\Stonebridge\\sbinst32.dll"}));
+                                                  "C:\\Program Files\\Common Files\\Stonebridge\\sbinst32.dll",
+                                                  "C:\\Program Files (x86)\\Tidewater\\Sync\\twsyncnet.dll"}));
     EXPECT_GE(doc["total"].get<int>(), 5);
 
     const std::string appRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
     const std::string dllRoot = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+    const std::string dll32Root = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
     const std::string appsBefore = Export(demo, appRoot), dllsBefore = Export(demo, dllRoot);
+    const std::string dlls32Before = Export(demo, dll32Root);
 
     // Without --yes and without a terminal nothing is changed.
     CommandRun declined = Command(demo, "quorvane-cli fix --category 'Shared DLLs' < /dev/null");
@@ -87,11 +90,15 @@ TEST(ScanFixCli, DemoPrefixScanFixAndRestore) {
     EXPECT_NE(Export(demo, appRoot), appsBefore);
     // The live entries are still there.
     EXPECT_NE(Export(demo, appRoot).find("KestrelLauncher.exe"), std::string::npos);
+    EXPECT_NE(Export(demo, appRoot).find("twmail.exe"), std::string::npos);  // a short path that works
+    EXPECT_EQ(Export(demo, dll32Root).find("twsyncnet.dll"), std::string::npos);
+    EXPECT_NE(Export(demo, dll32Root).find("twmapi.dll"), std::string::npos);  // system32 of a 32-bit program
 
     CommandRun restore = Command(demo, "quorvane-regedit /s '" + backup.string() + "'");
     EXPECT_EQ(restore.status, 0);
     EXPECT_EQ(Export(demo, appRoot), appsBefore);
     EXPECT_EQ(Export(demo, dllRoot), dllsBefore);
+    EXPECT_EQ(Export(demo, dll32Root), dlls32Before);
 
     EXPECT_EQ(Command(demo, "quorvane-cli fix --category Nonsense").status, 2);
 }
@@ -175,9 +182,10 @@ TEST(ScanFixCli, TheDemoPrefixShowsItsStaleEntriesInEveryCategory) {
               (std::set<std::string>{menu + "Stonebridge\\Setup Log Viewer.lnk", menu + "Orbit Arcade\\Orbit Arcade.lnk",
                                      menu + "Orbit Arcade\\Uninstall Orbit Arcade.lnk"}));
     EXPECT_EQ(found["Startup Programs"],
-              (std::set<std::string>{"StonebridgeResume", "OrbitUpdater", "StonebridgeCleanup", "OrbitArcadeTray"}));
+              (std::set<std::string>{"StonebridgeResume", "OrbitUpdater", "StonebridgeCleanup", "OrbitArcadeTray",
+                                     "TidewaterSync"}));
     EXPECT_EQ(found["Add or Remove Programs"],
-              (std::set<std::string>{"{6F3B1C2A-8D4E-4B7A-9C21-5E0F3A7D9B14}", "OrbitArcade"}));
+              (std::set<std::string>{"{6F3B1C2A-8D4E-4B7A-9C21-5E0F3A7D9B14}", "OrbitArcade", "Tidewater Sync"}));
     EXPECT_EQ(found["System Help Files"], (std::set<std::string>{"orbitarc.hlp"}));
     EXPECT_EQ(found["File Extensions"].count(".orbmap"), 1u);
     EXPECT_TRUE(found["Missing Fonts"].count("Stonebridge Sans (TrueType)"));

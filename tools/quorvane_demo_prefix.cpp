@@ -18,6 +18,7 @@
 #include "app/shell_link_writer.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
+#include "platform/prefix/short_file_name.h"
 #include "platform/registry/registry_batch.h"
 #include "platform/win32/registry_text_values.h"
 #include "vendor/core/system32.h"
@@ -51,6 +52,13 @@ const std::string kStonebridgeSetup = kStonebridge + "\\Setup";
 const std::string kStonebridgeCommon = "C:\\Program Files\\Common Files\\Stonebridge";
 const std::string kStonebridgeData = "C:\\ProgramData\\Stonebridge";
 const std::string kGone = "C:\\Program Files\\Gone";
+// Two 32-bit programs: installed where a 32-bit installer puts them, registered in the
+// 32-bit registry view.
+const std::string kProgramFilesX86 = "C:\\Program Files (x86)";
+const std::string kTidewater = kProgramFilesX86 + "\\Tidewater";
+const std::string kTidewaterMail = kTidewater + "\\Mail";
+const std::string kTidewaterSync = kTidewater + "\\Sync";
+const std::string kTidewaterCommon = kProgramFilesX86 + "\\Common Files\\Tidewater";
 const std::string kFonts = "C:\\windows\\Fonts";
 
 // ---- registry locations --------------------------------------------------------------------
@@ -69,6 +77,7 @@ const std::string kOldFontsKey = kCurrentVersion + "\\Fonts";
 const std::string kWineExternalFonts = "Software\\Wine\\Fonts\\External Fonts";
 const std::string kStartupReg = "SOFTWARE\\Microsoft\\Shared Tools\\MSConfig\\startupreg";
 const std::string kClasses = "SOFTWARE\\Classes";
+const std::string kCurrentVersion32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion";
 
 // COM identities.
 const std::string kOrbitPlayerClsid = "{8E2C4B71-5A3D-4F0E-9B6C-2D7A1E5F3C90}";
@@ -83,6 +92,7 @@ const std::string kKestrelInterface = "{7B3E9D15-4C2A-4E68-A0F9-5D1B8C7E2F04}";
 const std::string kAutomationProxy = "{00020424-0000-0000-C000-000000000046}";
 const std::string kPhotoDeskProduct = "{2C81E9F0-3B5D-4E6A-A1F7-8D04C6B95E23}";
 const std::string kStonebridgeProduct = "{6F3B1C2A-8D4E-4B7A-9C21-5E0F3A7D9B14}";
+const std::string kTidewaterClsid = "{4D2B7A90-3E1C-4F58-8B6D-0A9C5E2F7B13}";
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -104,6 +114,7 @@ public:
             RegisterFileExtensions();
             RegisterUninstallEntries();
             RegisterComClasses();
+            RegisterThirtyTwoBitPrograms();
             if (batch.Commit() != ERROR_SUCCESS)
                 throw std::runtime_error("cannot save the registry: " + batch.Error());
         }
@@ -201,6 +212,12 @@ private:
         WriteProgram(kStonebridgeData + "\\setup_resume.exe");
 
         WriteProgram(kGone + "\\gone.exe");
+
+        for (const char* name : {"twmail.exe", "uninst.exe"}) WriteProgram(kTidewaterMail + "\\" + name);
+        WriteProgram(kTidewaterCommon + "\\twshell.dll");
+        // A 32-bit program's system32 is syswow64.
+        WriteProgram("C:\\windows\\syswow64\\twmapi.dll");
+        for (const char* name : {"twsync.exe", "twsyncnet.dll"}) WriteProgram(kTidewaterSync + "\\" + name);
     }
 
     // What an uninstaller that forgets the registry leaves: the program files are gone, an
@@ -213,6 +230,7 @@ private:
         RemoveTree(kStonebridgeCommon);
         RemoveTree(kStonebridgeData);
         RemoveTree(kGone);
+        RemoveTree(kTidewaterSync);
     }
 
     // ---- registry ------------------------------------------------------------------------------
@@ -426,6 +444,47 @@ private:
         Text(lm, photoDesk, "Publisher", "Brightfield Software");
         Text(lm, photoDesk, "UninstallString", "MsiExec.exe /X" + kPhotoDeskProduct);
         Dword(lm, photoDesk, "WindowsInstaller", 1);
+    }
+
+    // The short (8.3) form of a path, as an installer gets it from GetShortPathName.
+    static std::string ShortPath(const std::string& path) {
+        std::string out;
+        size_t start = 0;
+        while (start <= path.size()) {
+            size_t end = path.find('\\', start);
+            if (end == std::string::npos) end = path.size();
+            const std::string name = path.substr(start, end - start);
+            const std::string shortName = start == 0 ? std::string() : qv::ShortNameOf(name);
+            out += (shortName.empty() ? name : shortName) + (end < path.size() ? "\\" : "");
+            start = end + 1;
+        }
+        return out;
+    }
+
+    // Tidewater Mail stays installed; Tidewater Sync was removed by an uninstaller that left
+    // its registry entries. Both registered themselves as 32-bit programs do: in the 32-bit
+    // view, with paths as a 32-bit program sees them (system32, %ProgramFiles%), and short
+    // paths where the installer asked for them. Wine's 32-bit App Paths key is a link to the
+    // 64-bit one, so the application path lands there.
+    void RegisterThirtyTwoBitPrograms() {
+        const HKEY lm = HKEY_LOCAL_MACHINE;
+        ExpandText(lm, kCurrentVersion32 + "\\Run", "TidewaterMail", "\"%ProgramFiles%\\Tidewater\\Mail\\twmail.exe\" /tray");
+        Text(lm, kAppPaths + "\\twmail.exe", "", ShortPath(kTidewaterMail + "\\twmail.exe"));
+        Dword(lm, kCurrentVersion32 + "\\SharedDLLs", "C:\\windows\\system32\\twmapi.dll", 1);
+        const std::string mail = kCurrentVersion32 + "\\Uninstall\\Tidewater Mail";
+        Text(lm, mail, "DisplayName", "Tidewater Mail 7");
+        Text(lm, mail, "UninstallString", ShortPath(kTidewaterMail + "\\uninst.exe"));
+        const std::string classKey = kClasses + "\\Wow6432Node\\CLSID\\" + kTidewaterClsid;
+        Text(lm, classKey, "", "Tidewater Message");
+        ExpandText(lm, classKey + "\\InprocServer32", "", "%CommonProgramFiles%\\Tidewater\\twshell.dll");
+        Text(lm, kClasses + "\\Tidewater.Message", "", "Tidewater Message");
+        Text(lm, kClasses + "\\Tidewater.Message\\CLSID", "", kTidewaterClsid);
+
+        Text(lm, kCurrentVersion32 + "\\Run", "TidewaterSync", Quoted(kTidewaterSync + "\\twsync.exe") + " -background");
+        Dword(lm, kCurrentVersion32 + "\\SharedDLLs", kTidewaterSync + "\\twsyncnet.dll", 1);
+        const std::string sync = kCurrentVersion32 + "\\Uninstall\\Tidewater Sync";
+        Text(lm, sync, "DisplayName", "Tidewater Sync 2");
+        Text(lm, sync, "InstallLocation", kTidewaterSync);
     }
 
     void ComClass(const std::string& clsid, const std::string& name, const std::string& server,

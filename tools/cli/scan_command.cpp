@@ -98,13 +98,21 @@ void PrintTable(const CliScanResult& r, std::ostream& out) {
         << " cached internet files, " << r.stores.m_aCookieFiles.size() << " cookie files; total "
         << TotalItemCount(r.rows.size(), r.stores) << "\n";
     nlohmann::json com = ComReport(r.stores);
+    auto counts = [&](const std::string& kind) {
+        auto count = [&](const std::string& store) { return std::to_string(com["counts"][store].get<size_t>()); };
+        return " " + kind + " " + count("Root" + kind) + "/" + count("Machine" + kind) + " (" +
+               count("Root" + kind + "Invalid") + "/" + count("Machine" + kind + "Invalid") + " invalid)";
+    };
     out << "COM registrations (HKEY_CLASSES_ROOT / HKLM\\SOFTWARE\\Classes):";
-    for (const char* kind : {"Clsid", "ProgId", "TypeLib", "Interface"})
-        out << " " << kind << " " << com["counts"][std::string("Root") + kind].get<size_t>() << "/"
-            << com["counts"][std::string("Machine") + kind].get<size_t>() << " ("
-            << com["counts"][std::string("Root") + kind + "Invalid"].get<size_t>() << "/"
-            << com["counts"][std::string("Machine") + kind + "Invalid"].get<size_t>() << " invalid)";
+    for (const char* kind : {"Clsid", "ProgId", "TypeLib", "Interface"}) out << counts(kind);
     out << "\n";
+    if (!r.stores.m_aRootClsid32.empty() || !r.stores.m_aMachineClsid32.empty() || !r.stores.m_aRootTypeLib32.empty() ||
+        !r.stores.m_aMachineTypeLib32.empty() || !r.stores.m_aRootInterface32.empty() ||
+        !r.stores.m_aMachineInterface32.empty()) {
+        out << "32-bit COM registrations (Classes\\Wow6432Node):";
+        for (const char* kind : {"Clsid32", "TypeLib32", "Interface32"}) out << counts(kind);
+        out << "\n";
+    }
 }
 
 void PrintJson(const CliScanResult& r, std::ostream& out) {
