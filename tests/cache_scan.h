@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_sinks.h"
 #include "scan/scan_engine.h"
 
 namespace qvtest {
@@ -17,14 +18,8 @@ struct CacheScan {
 };
 
 inline CacheScan ScanCaches() {
-    struct NoRows : IFindingSink {
-        void AddFinding(const ScanFinding&) override {}
-        void ClearFindings() override {}
-    } rows;
-    struct Statuses : IStatusSink {
-        std::vector<std::string> texts;
-        void PostStatus(const std::string& text) override { texts.push_back(text); }
-    } statuses;
+    RecordedRows rows;
+    RecordedStatuses statuses;
     CScanEngine engine(rows, statuses);
     CacheScan scan;
     scan.cacheFound = engine.ScanTempInternetFiles();

@@ -9,6 +9,7 @@
 #include "app/shell_link_writer.h"
 #include "scan/scan_engine.h"
 #include "scan/startup_item_readers.h"
+#include "recording_sinks.h"
 #include "small_prefix.h"
 #include "vendor/core/shell_link.h"
 #include "vendor/core/system32.h"
@@ -17,15 +18,6 @@ using namespace qvtest;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Rows : IFindingSink {
-    std::vector<ScanFinding> rows;
-    void AddFinding(const ScanFinding& f) override { rows.insert(rows.begin(), f); }
-    void ClearFindings() override { rows.clear(); }
-};
-struct Quiet : IStatusSink {
-    void PostStatus(const std::string&) override {}
-};
 
 const std::string kCV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 const HKEY LM = HKEY_LOCAL_MACHINE, CU = HKEY_CURRENT_USER;
@@ -55,8 +47,8 @@ protected:
     void Scan() {
         engine.RunScan();
     }
-    struct Rows rows;
-    Quiet quiet;
+    RecordedRows rows;
+    RecordedStatuses quiet;
     CScanEngine engine{rows, quiet};
 };
 

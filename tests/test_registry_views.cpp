@@ -13,6 +13,7 @@
 #include "platform/registry/registry_store.h"
 #include "platform/win32/file_system_view.h"
 #include "quickboot/startup_item_manager.h"
+#include "recording_sinks.h"
 #include "results/scan_repair.h"
 #include "run_key_values.h"
 #include "scan/machine_key_views.h"
@@ -30,14 +31,6 @@ const std::string kCV = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kCV32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
 const HKEY LM = HKEY_LOCAL_MACHINE, CU = HKEY_CURRENT_USER;
 
-struct Rows : IFindingSink {
-    std::vector<ScanFinding> rows;
-    void AddFinding(const ScanFinding& f) override { rows.insert(rows.begin(), f); }
-    void ClearFindings() override { rows.clear(); }
-};
-struct Quiet : IStatusSink {
-    void PostStatus(const std::string&) override {}
-};
 
 class RegistryViewsTest : public SmallPrefixTest {
 protected:
@@ -76,8 +69,8 @@ protected:
         });
         return out;
     }
-    struct Rows rows;
-    Quiet quiet;
+    RecordedRows rows;
+    RecordedStatuses quiet;
     CScanEngine engine{rows, quiet};
 };
 

@@ -6,6 +6,7 @@
 
 #include "app/derived_paths.h"
 #include "scan/scan_engine.h"
+#include "recording_sinks.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
 
@@ -13,20 +14,8 @@ using namespace qvtest;
 
 namespace {
 
-struct Rows : IFindingSink {
-    std::vector<ScanFinding> rows;  // top first
-    int clears = 0;
-    void AddFinding(const ScanFinding& f) override { rows.insert(rows.begin(), f); }
-    void ClearFindings() override {
-        rows.clear();
-        ++clears;
-    }
-};
-
-struct Statuses : IStatusSink {
-    std::vector<std::string> texts;
-    void PostStatus(const std::string& t) override { texts.push_back(t); }
-};
+using Rows = qvtest::RecordedRows;
+using Statuses = qvtest::RecordedStatuses;
 
 struct FakeBar : IScanProgress {
     int pos = 0;

@@ -12,6 +12,7 @@
 #include "app/shell_link_writer.h"
 #include "platform/win32/ansi_code_page.h"
 #include "scan/scan_engine.h"
+#include "recording_sinks.h"
 #include "small_prefix.h"
 #include "vendor/core/shell_link.h"
 #include "vendor/core/system32.h"
@@ -57,13 +58,8 @@ void PrintTo(const Locale& locale, std::ostream* out) { *out << locale.name; }
 
 class ShortcutCodePageTest : public SmallPrefixTest {
 protected:
-    struct NoRows : IFindingSink {
-        void AddFinding(const ScanFinding&) override {}
-        void ClearFindings() override {}
-    };
-    struct Quiet : IStatusSink {
-        void PostStatus(const std::string&) override {}
-    };
+    using NoRows = RecordedRows;
+    using Quiet = RecordedStatuses;
 
     void SetUp() override {
         SmallPrefixTest::SetUp();

@@ -14,6 +14,7 @@
 #include "message_box_recorder.h"
 #include "results/scan_repair.h"
 #include "scan/scan_engine.h"
+#include "recording_sinks.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
 
@@ -37,14 +38,8 @@ std::string Joined(const std::vector<std::string>& texts) {
 
 class ShortcutFolderOutsideTest : public SmallPrefixTest {
 protected:
-    struct NoRows : IFindingSink {
-        void AddFinding(const ScanFinding&) override {}
-        void ClearFindings() override {}
-    };
-    struct Statuses : IStatusSink {
-        std::vector<std::string> texts;
-        void PostStatus(const std::string& text) override { texts.push_back(text); }
-    };
+    using NoRows = RecordedRows;
+    using Statuses = RecordedStatuses;
 
     void SetUp() override {
         SmallPrefixTest::SetUp();
