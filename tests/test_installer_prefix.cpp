@@ -74,6 +74,16 @@ const std::set<Row> kDeadShortcutRows = {
     {"Start Menu Programs", "NULL", "", kStartMenu + "Tidewater Maps\\Tidewater Maps.lnk"},
 };
 
+// Rows whose repair deletes the key they name; the others delete the value named by the
+// description.
+bool NamesWholeKey(const Row& r) { return r.category == "Add or Remove Programs" || r.category == "Application Path"; }
+
+std::set<Row> AllDeadRows() {
+    std::set<Row> all = kDeadRegistryRows;
+    all.insert(kDeadShortcutRows.begin(), kDeadShortcutRows.end());
+    return all;
+}
+
 // Registry entries a scan must leave alone: a key (empty value name) or a value.
 struct Entry {
     std::string root, key, value;
@@ -189,8 +199,7 @@ TEST(InstallerPrefix, ScanListsEveryDeadEntryOfBothViewsAndNoWorkingOne) {
         for (const Entry& e : kWorkingEntries) EXPECT_TRUE(HasEntry(store, e)) << e.root << "\\" << e.key << " " << e.value;
     }
     ScanRows scan = Scan(prefix);
-    std::set<Row> expected = kDeadRegistryRows;
-    expected.insert(kDeadShortcutRows.begin(), kDeadShortcutRows.end());
+    const std::set<Row> expected = AllDeadRows();
     for (const Row& r : scan.rows) EXPECT_TRUE(expected.count(r)) << "listed, but works: " << r;
     for (const Row& r : expected) EXPECT_TRUE(scan.rows.count(r)) << "dead, but not listed: " << r;
     ExpectFontRowsMissing(prefix, scan.fonts);
@@ -208,7 +217,7 @@ TEST(InstallerPrefix, FixRemovesTheDeadEntriesAndKeepsEveryWorkingOne) {
     for (const Entry& e : kWorkingEntries) EXPECT_TRUE(HasEntry(store, e)) << e.root << "\\" << e.key << " " << e.value;
     for (const Row& r : kDeadRegistryRows) {
         const qv::reg::Key* key = FindKey(store, r.root, r.key);
-        if (r.category == "Add or Remove Programs" || r.category == "Application Path")
+        if (NamesWholeKey(r))
             EXPECT_EQ(key, nullptr) << r;
         else
             EXPECT_TRUE(key && !key->FindValue(qv::reg::ToUtf16(r.description))) << r;
@@ -219,4 +228,12 @@ TEST(InstallerPrefix, FixRemovesTheDeadEntriesAndKeepsEveryWorkingOne) {
     ScanRows again = Scan(prefix);
     EXPECT_EQ(again.rows, kDeadShortcutRows);
     EXPECT_TRUE(again.fonts.empty());
+
+    // The backup brings back every entry of both views.
+    const std::string backup = fix.out.substr(8, fix.out.find('\n') - 8);
+    ASSERT_EQ(Cli(prefix, "restore --yes '" + backup + "'").status, 0);
+    qv::RegistryStore restored(prefix);
+    for (const Row& r : kDeadRegistryRows)
+        EXPECT_TRUE(HasEntry(restored, {r.root, r.key, NamesWholeKey(r) ? "" : r.description})) << r;
+    EXPECT_EQ(Scan(prefix).rows, AllDeadRows());
 }
