@@ -124,12 +124,6 @@ const char* const kWorkingShortcuts[] = {
     "users/root/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pinewood Notes/Pinewood Notes.lnk",
 };
 
-fs::path UnpackInstallerPrefix(const fs::path& dest) {
-    const fs::path archive = fs::path(QV_SOURCE_DIR) / "tests/fixtures/installer-prefix/prefix.tar.gz";
-    if (std::system(("tar -xzf '" + archive.string() + "' -C '" + dest.string() + "'").c_str()) != 0) return {};
-    return dest / "prefix";
-}
-
 CommandRun Cli(const fs::path& prefix, const std::string& args) {
     return RunCommand("WINEPREFIX='" + prefix.string() + "' " + QV_BIN_DIR + "/quorvane-cli " + args + " 2>/dev/null");
 }
