@@ -45,6 +45,8 @@ const std::string kX86 = "C:\\Program Files (x86)\\";
 const std::set<Row> kDeadRegistryRows = {
     {"Application Path", kMachine, kVersion + "App Paths\\orbchess.exe",
      "orbchess.exe" + kX86 + "Orbital Chess\\orbchess.exe"},
+    // Orbital Chess's tool in the system folder, gone from syswow64 and never in system32.
+    {"Application Path", kMachine, kVersion + "App Paths\\orbcfg.exe", "orbcfg.exeC:\\windows\\system32\\orbcfg.exe"},
     {"Application Path", kMachine, kVersion + "App Paths\\quill.exe",
      "quill.exeC:\\Program Files\\Quillmark Draw\\quill.exe"},
     // A short path of the deleted folder (Wine's short names of "Program Files (x86)" and
@@ -98,6 +100,9 @@ struct Entry {
 const std::vector<Entry> kWorkingEntries = {
     {kMachine, kVersion + "App Paths\\hexledger.exe", ""},
     {kMachine, kVersion + "App Paths\\pinewood.exe", ""},
+    // Written by the 32-bit installer into the App Paths key both kinds of program share
+    // (Wine links the 32-bit one to it): C:\windows\system32\hexlcli.exe, in syswow64.
+    {kMachine, kVersion + "App Paths\\hexlcli.exe", ""},
     {kMachine, kVersion32 + "Uninstall\\Hexledger", ""},
     {kMachine, kVersion32 + "Uninstall\\TidewaterMaps", ""},
     {kMachine, kVersion + "Uninstall\\PinewoodNotes", ""},
