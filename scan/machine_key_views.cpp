@@ -52,7 +52,13 @@ std::vector<MachineKeyView> KeyViews(qv::RegRoot rootKind, const std::string& pa
     if (native) views.push_back({path, bits64 ? nativeFiles : qv::FileSystemView::Unknown, false});
     if (!bits64 || path32.empty()) return views;
     const qv::reg::Key* key32 = store.Find(rootKind, qv::reg::ToUtf16(path32));
-    if (!key32 || key32 == native) return views;
+    if (native && key32 == native) {
+        // The 32-bit key is a link to this one (App Paths, Fonts, TypeLib): programs of both
+        // kinds write it, so a path in it is there when either kind would find it.
+        views.front().files = qv::FileSystemView::Unknown;
+        return views;
+    }
+    if (!key32) return views;
     std::string name = path32;
     if (rootKind == qv::RegRoot::LocalMachine) {
         // Named by where it really is when a link led there.

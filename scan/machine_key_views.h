@@ -31,6 +31,8 @@ std::string Wow6432NodePathOf(const std::string& path);
 // counterpart when the prefix is 64-bit and that key exists and is not the same key reached
 // through a link. A key that does not exist is left out. The 32-bit key is named by its own
 // path when it was reached without a link, else by the path of the key the link leads to.
+// When the 32-bit key is a link to the 64-bit one, that one key is the only view, and its
+// paths are read as either kind of program would (FileSystemView::Unknown).
 std::vector<MachineKeyView> MachineKeyViews(const std::string& path);
 
 // The class keys of one COM class root in both views: for HKEY_LOCAL_MACHINE

@@ -73,4 +73,14 @@ inline std::filesystem::path UnpackFreshPrefix(const std::filesystem::path& dest
     return dest / "prefix";
 }
 
+// Unpacks the prefix that real installers filled under Wine (tests/fixtures/installer-prefix)
+// into `dest`/prefix and returns that folder.
+inline std::filesystem::path UnpackInstallerPrefix(const std::filesystem::path& dest) {
+    const std::filesystem::path archive =
+        std::filesystem::path(QV_SOURCE_DIR) / "tests" / "fixtures" / "installer-prefix" / "prefix.tar.gz";
+    std::string cmd = "tar -xzf '" + archive.string() + "' -C '" + dest.string() + "'";
+    if (std::system(cmd.c_str()) != 0) return {};
+    return dest / "prefix";
+}
+
 }  // namespace qvtest
