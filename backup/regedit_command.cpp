@@ -60,11 +60,17 @@ std::string RegeditUsage(const std::string& program) {
            " /s FILE...       import FILE silently (all of it, or nothing when it has an error)\n"
            "       " + program +
            " FILE...          the same as /s\n"
-           "KEY is a full key name such as HKEY_CURRENT_USER\\Software\\Example. FILE may be a Windows path\n"
-           "in the prefix (C:\\...) or a Unix path. The prefix is WINEPREFIX, else ~/.wine.\n";
+           "       " + program +
+           " --version\n"
+           "KEY is a full key name such as HKEY_CURRENT_USER\\Software\\Example. FILE is a Linux path (a\n"
+           "relative one from the working folder) or a Windows path with a drive letter (C:\\...).\n"
+           "The prefix is --prefix PATH, else WINEPREFIX, else ~/.wine.\n";
 }
 
-RegeditResult RunRegedit(const std::vector<std::string>& args) {
+RegeditResult RunRegedit(const std::vector<std::string>& args, RegeditFileNames names) {
+    auto fileToUnix = [names](const std::string& name) {
+        return names == RegeditFileNames::CommandLine ? CommandLineFileToUnix(name) : FileNameToUnix(name);
+    };
     RegeditResult r;
     auto usage = [&](const std::string& why) {
         r.status = 2;
@@ -93,7 +99,7 @@ RegeditResult RunRegedit(const std::vector<std::string>& args) {
     }
     if (exportMode) {
         if (files.empty() || files.size() > 2) return usage("regedit: /e needs a file name and at most one key");
-        std::optional<std::filesystem::path> out = FileNameToUnix(files[0]);
+        std::optional<std::filesystem::path> out = fileToUnix(files[0]);
         std::string error;
         if (!out) {
             error = "cannot map the file name " + files[0];
@@ -110,7 +116,7 @@ RegeditResult RunRegedit(const std::vector<std::string>& args) {
     }
     if (files.empty()) return usage("regedit: no file to import");
     for (const std::string& f : files) {
-        std::optional<std::filesystem::path> in = FileNameToUnix(f);
+        std::optional<std::filesystem::path> in = fileToUnix(f);
         std::string error;
         if (!in) error = "cannot map the file name " + f;
         else if (ImportRegFile(prefix->Registry(), *in, error)) continue;

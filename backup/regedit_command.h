@@ -13,8 +13,14 @@ struct RegeditResult {
     std::string messages;   // for the user, one line each
 };
 
+// How the editor reads its file names: as a program in the prefix does (Windows paths, a
+// relative one against the Windows current folder), or as a Linux command line gives them
+// (Linux paths, a relative one against the working folder; a name with a drive letter is
+// still a Windows path).
+enum class RegeditFileNames { Windows, CommandLine };
+
 // Runs the editor with the arguments that follow the program name.
-RegeditResult RunRegedit(const std::vector<std::string>& args);
+RegeditResult RunRegedit(const std::vector<std::string>& args, RegeditFileNames names = RegeditFileNames::Windows);
 
 // Splits a Windows command line into arguments as the C runtime does (quotes group blanks;
 // backslashes before a quote escape it).

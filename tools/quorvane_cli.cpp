@@ -3,9 +3,11 @@
 // 2 = usage.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
+#include "app/program_options.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
 #include "platform/registry/registry_store.h"
@@ -41,7 +43,16 @@ bool RegistryReadable(qv::Prefix& prefix, const std::string& command) {
 
 int main(int argc, char** argv) {
     qv::SetCommandLineArgs(argc, argv);
-    CLI::App app{"Quorvane without a window: works on the Wine prefix in WINEPREFIX (else ~/.wine)"};
+    // --version and --prefix are taken first, wherever they stand, so that they work with
+    // every subcommand; they are listed here for --help.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::optional<int> status = TakeProgramOptions("quorvane-cli", args)) return *status;
+    CLI::App app{"Quorvane without a window: works on the Wine prefix given by --prefix, else WINEPREFIX, else ~/.wine"};
+    std::string listedPrefix;
+    bool listedVersion = false;
+    app.add_option("--prefix", listedPrefix, "The Wine prefix to work on (instead of WINEPREFIX)");
+    app.add_flag("--version", listedVersion, "Print the program's name and version");
+    app.name("quorvane-cli");
     app.require_subcommand(1);
     CliContext context;
     AddStatusCommand(app, context);
@@ -51,7 +62,8 @@ int main(int argc, char** argv) {
     AddStartupCommand(app, context);
     AddBackupCommands(app, context);
     try {
-        app.parse(argc, argv);
+        std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
+        app.parse(args);
     } catch (const CLI::ParseError& e) {
         int code = app.exit(e);
         return code == 0 ? 0 : 2;

@@ -1,8 +1,11 @@
 // quorvane-regedit: the registry editor on a Wine prefix without Wine.
-//   quorvane-regedit /e FILE [KEY]   export;   quorvane-regedit /s FILE   import
+//   quorvane-regedit [--prefix PATH] /e FILE [KEY]   export
+//   quorvane-regedit [--prefix PATH] /s FILE...      import
+//   quorvane-regedit --version
 #include <exception>
 #include <iostream>
 
+#include "app/program_options.h"
 #include "backup/regedit_command.h"
 #include "platform/prefix/prefix.h"
 #include "platform/win32/command_line.h"
@@ -10,6 +13,7 @@
 int main(int argc, char** argv) {
     qv::SetCommandLineArgs(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::optional<int> status = TakeProgramOptions("quorvane-regedit", args)) return *status;
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::cout << qv::RegeditUsage("quorvane-regedit");
         return args.empty() ? 2 : 0;
@@ -20,7 +24,8 @@ int main(int argc, char** argv) {
         std::cerr << "quorvane-regedit: " << e.what() << "\n";
         return 1;
     }
-    qv::RegeditResult r = qv::RunRegedit(args);
+    // File names are Linux paths relative to the working folder, as with Wine's own tools.
+    qv::RegeditResult r = qv::RunRegedit(args, qv::RegeditFileNames::CommandLine);
     std::cerr << r.messages;
     return r.status;
 }

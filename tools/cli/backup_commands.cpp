@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <iostream>
 
@@ -108,9 +109,32 @@ void AddBackupCommands(CLI::App& app, CliContext& context) {
     CLI::App* rollback =
         app.add_subcommand("rollback", "Put the registry back exactly as a restore point holds it");
     static int64_t sequence = 0;
+    static bool rollbackYes = false;
     rollback->add_option("SEQUENCE", sequence, "The restore point's sequence number")->required();
+    rollback->add_flag("-y,--yes", rollbackYes, "Do not ask for confirmation");
     rollback->callback([&context] {
         context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
+            // The whole registry is replaced: asked like a restore (yes with --yes, else on a
+            // terminal, else no).
+            std::vector<qv::RestorePoint> points = qv::ListRestorePoints(prefix.Root());
+            auto point = std::find_if(points.begin(), points.end(),
+                                      [](const qv::RestorePoint& p) { return p.sequence == sequence; });
+            if (point == points.end()) {
+                std::cerr << "quorvane-cli rollback: there is no restore point " << sequence
+                          << " (quorvane-cli restore-points lists them)\n";
+                return 1;
+            }
+            const std::string question = "Replace the whole registry of " + prefix.Root().string() +
+                                         " with restore point " + std::to_string(sequence) + " (" +
+                                         FormatTime(point->time, settings::kTimeFormat) + ", " + point->description +
+                                         ")? The registry as it is now is kept as a new restore point.";
+            qv::MessageBoxHandler previous = qv::SetMessageBoxHandler(ConsoleAnswers(rollbackYes));
+            const int answer = MessageBoxA(nullptr, question.c_str(), "Quorvane", MB_YESNO | MB_ICONQUESTION);
+            qv::SetMessageBoxHandler(previous);
+            if (answer != IDYES) {
+                std::cerr << "quorvane-cli rollback: declined; nothing was changed.\n";
+                return 1;
+            }
             qv::RestorePoint saved;
             std::string error;
             if (!qv::RollBackToRestorePoint(prefix.Root(), sequence, saved, error)) {
