@@ -2,6 +2,9 @@
 
 #include "app/app_utils.h"
 
+#include <shlwapi.h>
+#include <strings.h>
+
 #include <mutex>
 #include <optional>
 
@@ -14,7 +17,7 @@ struct DerivedPaths {
 
 DerivedPaths ComputeDerivedPaths() {
     DerivedPaths paths;
-    paths.helpFile = GetModuleDirectory() + "\\Help\\" + "Quorvane.chm";
+    paths.helpFile = HelpFolderOf(GetModuleDirectory()) + "\\Quorvane.chm";
     paths.backupFolder = GetAppDataFolder() + "\\Quorvane\\Backup\\";
     return paths;
 }
@@ -30,6 +33,18 @@ DerivedPaths CurrentPaths() {
 }
 
 }  // namespace
+
+std::string HelpFolderOf(const std::string& moduleDirectory) {
+    const std::string beside = moduleDirectory + "\\Help";
+    if (PathIsDirectoryA(beside.c_str())) return beside;
+    // Installed programs share one bin folder; their data lives in <prefix>/share/<name>.
+    const size_t slash = moduleDirectory.rfind('\\');
+    if (slash != std::string::npos && strcasecmp(moduleDirectory.c_str() + slash + 1, "bin") == 0) {
+        const std::string installed = moduleDirectory.substr(0, slash) + "\\share\\quorvane\\Help";
+        if (PathIsDirectoryA(installed.c_str())) return installed;
+    }
+    return beside;
+}
 
 std::string GetHelpFilePath() {
     return CurrentPaths().helpFile;

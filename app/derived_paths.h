@@ -5,8 +5,14 @@
 
 #include <string>
 
-// The program's help file: GetModuleDirectory + "\Help\Quorvane.chm".
+// The program's help file: HelpFolderOf(GetModuleDirectory()) + "\Quorvane.chm".
 std::string GetHelpFilePath();
+
+// The Help folder of a program in `moduleDirectory` (a Windows path): "Help" beside the
+// program, as the build lays it out; for an installed program in a "bin" folder without
+// one, "share\quorvane\Help" beside that bin folder when it exists. When neither is there,
+// the folder beside the program.
+std::string HelpFolderOf(const std::string& moduleDirectory);
 
 // The folder that holds every backup file: GetAppDataFolder + "\Quorvane\Backup\" (with
 // the trailing backslash).

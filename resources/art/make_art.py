@@ -5,11 +5,16 @@ Every picture is written as an SVG source into resources/art/svg/ and rendered t
 the same name in resources/art/png/ with rsvg-convert (Debian package librsvg2-bin). The
 build embeds the PNGs; run this script again after changing a drawing.
 
+The program icon also goes into the desktop's icon theme, resources/icons/hicolor/: the SVG
+as the scalable icon and PNGs of the theme's usual sizes, named after the desktop entry's id.
+The install step copies them as they are, so the build needs no SVG renderer.
+
 File names are "<resource id>_<name>": the id is the one the program loads the picture by.
 Skins and faces have a transparent background where the window or the control behind them
 should show through.
 
-    resources/art/make_art.py            # writes svg/ and png/
+    resources/art/make_art.py            # writes svg/, png/ and the icon theme
+    resources/art/make_art.py icons      # writes only the icon theme
 """
 import pathlib
 import shutil
@@ -19,6 +24,9 @@ import sys
 HERE = pathlib.Path(__file__).resolve().parent
 SVG_DIR = HERE / "svg"
 PNG_DIR = HERE / "png"
+ICON_THEME_DIR = HERE.parent / "icons" / "hicolor"
+APP_ID = "com.zembrill.Quorvane"
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 # ---- palette -------------------------------------------------------------------------------
 NIGHT = "#16203A"        # title bar and navigation column
@@ -327,9 +335,28 @@ def catalogue():
     return items
 
 
+def write_icon_theme():
+    """The program icon in hicolor/scalable/apps and hicolor/NxN/apps."""
+    scalable = ICON_THEME_DIR / "scalable" / "apps"
+    scalable.mkdir(parents=True, exist_ok=True)
+    svg_path = scalable / f"{APP_ID}.svg"
+    svg_path.write_text(app_icon())
+    for size in ICON_SIZES:
+        folder = ICON_THEME_DIR / f"{size}x{size}" / "apps"
+        folder.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["rsvg-convert", "-w", str(size), "-h", str(size),
+                        "-o", str(folder / f"{APP_ID}.png"), str(svg_path)], check=True)
+    print(f"make_art.py: the icon in {len(ICON_SIZES)} sizes and as SVG in {ICON_THEME_DIR}")
+
+
 def main():
     if shutil.which("rsvg-convert") is None:
         sys.exit("make_art.py: rsvg-convert is missing (Debian package librsvg2-bin)")
+    if sys.argv[1:] == ["icons"]:
+        write_icon_theme()
+        return
+    if sys.argv[1:]:
+        sys.exit("usage: make_art.py [icons]")
     SVG_DIR.mkdir(exist_ok=True)
     PNG_DIR.mkdir(exist_ok=True)
     for old in list(SVG_DIR.glob("*.svg")) + list(PNG_DIR.glob("*.png")):
@@ -340,6 +367,7 @@ def main():
         svg_path.write_text(source)
         subprocess.run(["rsvg-convert", "-o", str(PNG_DIR / f"{stem}.png"), str(svg_path)], check=True)
     print(f"make_art.py: {len(catalogue())} pictures in {PNG_DIR}")
+    write_icon_theme()
 
 
 if __name__ == "__main__":
