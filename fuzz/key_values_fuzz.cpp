@@ -15,8 +15,8 @@ void Check(bool condition) {
 }
 
 void CheckNodes(const std::vector<qv::KeyValuesNode>& nodes, int depth) {
-    Check(depth < 64);
     for (const qv::KeyValuesNode& n : nodes) {
+        Check(depth < 64);  // the reader's bound on nesting
         if (n.block)
             Check(n.value.empty());
         else
