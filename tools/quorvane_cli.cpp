@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
     AddFixCommand(app, context);
     AddStartupCommand(app, context);
     AddBackupCommands(app, context);
+    AddPrefixesCommand(app, context);
     try {
         std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
         app.parse(args);

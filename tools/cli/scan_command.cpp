@@ -139,8 +139,15 @@ void PrintJson(const CliScanResult& r, std::ostream& out) {
 void AddScanCommand(CLI::App& app, CliContext& context) {
     CLI::App* cmd = app.add_subcommand("scan", "Scan the prefix and list what points at things that no longer exist");
     static bool json = false;
-    cmd->add_flag("--json", json, "Print one JSON object instead of a table");
+    static bool all = false;
+    CLI::Option* jsonOption = cmd->add_flag("--json", json, "Print one JSON object instead of a table");
+    cmd->add_flag("--all", all, "Scan every Wine prefix found on this machine, one summary line each")
+        ->excludes(jsonOption);
     cmd->callback([&context] {
+        if (all) {
+            context.exitCode = ScanAllPrefixes();
+            return;
+        }
         context.exitCode = context.WithPrefix([](qv::Prefix& prefix) {
             if (!RegistryReadable(prefix, "scan")) return 1;
             CliScanResult r = RunCliScan();
