@@ -8,23 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text/byte_size_text.h"
+
 namespace qv {
 
 namespace {
 
 std::atomic<uint64_t> g_ceiling{uint64_t(4) << 30};
 
-
-std::string Size(uint64_t bytes) {
-    char buf[48];
-    if (bytes >= (uint64_t(1) << 30))
-        std::snprintf(buf, sizeof buf, "%.1f GiB", static_cast<double>(bytes) / (1 << 30));
-    else if (bytes >= (uint64_t(1) << 20))
-        std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
-    else
-        std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
-    return buf;
-}
 
 // "system.reg" or "system.reg (a link to /dev/zero)".
 std::string Named(const std::filesystem::path& file, const std::string& label) {
@@ -87,8 +78,8 @@ HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::strin
 
     const uint64_t ceiling = HiveSizeCeiling();
     auto tooLarge = [&](uint64_t size) {
-        return Refuse(r, Named(file, label) + " is " + Size(size) + ", larger than any registry file (the limit is " +
-                             Size(ceiling) + ")" + wontTouch);
+        return Refuse(r, Named(file, label) + " is " + ByteSizeText(size) + ", larger than any registry file (the limit is " +
+                             ByteSizeText(ceiling) + ")" + wontTouch);
     };
     if (static_cast<uint64_t>(r.info.st_size) > ceiling) return tooLarge(static_cast<uint64_t>(r.info.st_size));
     if (r.info.st_size == 0)

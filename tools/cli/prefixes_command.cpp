@@ -7,6 +7,7 @@
 
 #include "platform/prefix/prefix_discovery.h"
 #include "platform/prefix/wineserver_guard.h"
+#include "platform/text/byte_size_text.h"
 #include "tools/cli/cli_commands.h"
 
 namespace {
@@ -19,14 +20,7 @@ std::string RegistrySize(const std::filesystem::path& prefix) {
         uintmax_t n = std::filesystem::file_size(prefix / f, ec);
         if (!ec) total += n;
     }
-    char buf[32];
-    if (total >= (uintmax_t(1) << 20))
-        std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(total) / (1 << 20));
-    else if (total >= 1024)
-        std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(total) / 1024);
-    else
-        std::snprintf(buf, sizeof buf, "%ju B", total);
-    return buf;
+    return qv::ByteSizeText(total);
 }
 
 void PrintTable(const qv::PrefixDiscovery& found, std::ostream& out) {
