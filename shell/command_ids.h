@@ -29,6 +29,8 @@ inline constexpr int kMenuIdOffset = 30000;
 
 // The link in the title bar that opens the help menu.
 inline constexpr int kHelpMenuLink = 0x9020;
+// The link in the title area that names the prefix and opens the prefix chooser.
+inline constexpr int kPrefixChooserLink = 0x9021;
 
 }  // namespace cmd
 

@@ -3,14 +3,19 @@
 #include <shellapi.h>
 
 #include <wx/app.h>
+#include <wx/dirdlg.h>
+#include <wx/menu.h>
 #include <wx/display.h>
 #include <wx/settings.h>
 #include <wx/thread.h>
 
+#include "app/prefix_choice.h"
 #include "app/string_table.h"
 #include "backup/backup_restore_page.h"
 #include "backup/system_backup_hook.h"
 #include "pages/about_dlg.h"
+#include "platform/prefix/prefix.h"
+#include "platform/prefix/prefix_discovery.h"
 #include "pages/exit_pop_dlg.h"
 #include "pages/help_support_page.h"
 #include "pages/home_page.h"
@@ -108,6 +113,7 @@ bool CQuorvaneDlg::OnInitDialog() {
     }
     AddTrayIcon();
     CreateButtons();
+    CreatePrefixLabel();
     CreatePages();
     ChooseStartPage();
     if (HostWindow() != nullptr) HostWindow()->Raise();
@@ -128,6 +134,19 @@ void CQuorvaneDlg::CreateButtons() {
     m_lblHelp.SetTextColor(RGB(0xE9, 0xEF, 0xF8));
     m_lblHelp.SetFont("Tahoma", 13, 0, 0);
     m_lblHelp.SetLink(true);
+}
+
+void CQuorvaneDlg::CreatePrefixLabel() {
+    // The prefix this window works on, always in view in the title area, its path as the tip.
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    const std::filesystem::path root = prefix ? prefix->Root() : std::filesystem::path();
+    const std::string name = PrefixDisplayName(qv::DiscoverPrefixes(qv::ProcessDiscoveryEnvironment()), root);
+    m_lblPrefix.Create(this, cmd::kPrefixChooserLink, wxRect(318, 7, 246, 20), "Prefix: " + name + " \u25BE");
+    m_lblPrefix.SetTextColor(RGB(0xE9, 0xEF, 0xF8));
+    m_lblPrefix.SetFont("Tahoma", 13, 0, 0);
+    m_lblPrefix.SetWordWrap(0);
+    m_lblPrefix.SetLink(true);
+    m_lblPrefix.SetToolTip(wxString::FromUTF8(root.string() + "\nClick to work on another Wine prefix."));
 }
 
 void CQuorvaneDlg::CreatePages() {
@@ -203,6 +222,7 @@ void CQuorvaneDlg::HideAllPages() {
 }
 
 void CQuorvaneDlg::EnableNavigation(bool enable) {
+    m_bNavigationEnabled = enable;
     // While the whole column is unavailable (a scan, a full backup) it is drawn faded, so
     // that no button looks like the current page's.
     for (CBMPButton* button : {&m_btnScan, &m_btnQuickBoot, &m_btnBackup, &m_btnOptions}) {
@@ -338,6 +358,57 @@ void CQuorvaneDlg::ShowHelpMenu() {
     PopupMenu(menu.get());
 }
 
+// ---- prefix ----------------------------------------------------------------------------------
+
+bool CQuorvaneDlg::PrefixChoiceOffered() const { return m_bNavigationEnabled && !m_scanRun.IsRunning(); }
+
+void CQuorvaneDlg::ShowPrefixChooser() {
+    if (!PrefixChoiceOffered()) {
+        MessageBoxA(nullptr, "Another Wine prefix can be chosen once the scan, the fix or the backup has ended.",
+                    "Quorvane", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    const std::vector<PrefixChoice> choices =
+        PrefixChoices(qv::DiscoverPrefixes(qv::ProcessDiscoveryEnvironment()), prefix ? prefix->Root() : "");
+    wxMenu menu;
+    constexpr int kFirst = 0x7000;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        wxMenuItem* item = menu.AppendCheckItem(kFirst + static_cast<int>(i), wxString::FromUTF8(choices[i].label));
+        item->Check(choices[i].current);
+    }
+    menu.AppendSeparator();
+    const int other = kFirst + static_cast<int>(choices.size());
+    menu.Append(other, wxString::FromUTF8("Other folder\u2026"));
+    const int chosen = GetPopupMenuSelectionFromUser(menu, m_lblPrefix.GetPosition() + wxPoint(0, 20));
+    if (chosen == wxID_NONE) return;
+    if (chosen == other) {
+        wxDirDialog dialog(this, "Choose the folder of a Wine prefix (the one that holds system.reg)", wxGetHomeDir(),
+                           wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+        if (dialog.ShowModal() != wxID_OK) return;
+        SwitchToPrefix(dialog.GetPath().utf8_string());
+        return;
+    }
+    const size_t index = static_cast<size_t>(chosen - kFirst);
+    if (index < choices.size() && !choices[index].current) SwitchToPrefix(choices[index].path);
+}
+
+bool CQuorvaneDlg::SwitchToPrefix(const std::filesystem::path& prefix) {
+    if (!qv::LooksLikePrefix(prefix)) {
+        MessageBoxA(nullptr, (prefix.string() + " is not a Wine prefix: it holds neither system.reg nor user.reg.").c_str(),
+                    "Quorvane", MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    std::string error;
+    if (!RememberPrefix(prefix, error))
+        MessageBoxA(nullptr, (error + " Quorvane switches now and starts on the previous prefix next time.").c_str(),
+                    "Quorvane", MB_OK | MB_ICONWARNING);
+    // A fresh start on the other prefix: every page, setting and list is read from it anew.
+    RequestPrefixSwitch(prefix);
+    QuitApplication();
+    return true;
+}
+
 // ---- tray ------------------------------------------------------------------------------------
 
 void CQuorvaneDlg::AddTrayIcon() {
@@ -424,6 +495,9 @@ bool CQuorvaneDlg::OnCommand(int id) {
         return true;
     case cmd::kHelpMenuLink:
         ShowHelpMenu();
+        return true;
+    case cmd::kPrefixChooserLink:
+        ShowPrefixChooser();
         return true;
     case cmd::kHelpTopics:
         OpenHelpDocument();

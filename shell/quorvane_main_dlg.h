@@ -6,6 +6,7 @@
 
 #include <wx/menu.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -56,6 +57,17 @@ public:
     void ShowHelpMenu();
     void RunExitSequence();
 
+    // ---- prefix
+    // The prefix chooser: the prefixes found on this machine and "Other folder...". Not
+    // offered while a scan, a fix or a backup runs (the link says why). Choosing another
+    // prefix remembers it and starts the window again on it.
+    void ShowPrefixChooser();
+    // Switches to `prefix`: remembered for the next start, then the window ends and the
+    // program starts again on it. False (after saying why) when nothing is switched.
+    bool SwitchToPrefix(const std::filesystem::path& prefix);
+    bool PrefixChoiceOffered() const;
+    CLabel& PrefixLabel() { return m_lblPrefix; }
+
     // ---- tray
     // The tray menu for the window's present visibility; the caller owns it.
     wxMenu* BuildTrayMenu();
@@ -100,6 +112,7 @@ protected:
 private:
     std::vector<CTopicDlg*> Pages() const;
     void CreateButtons();
+    void CreatePrefixLabel();
     void CreatePages();
     void ChooseStartPage();
     void ShowPageWindow(CTopicDlg* page);
@@ -114,6 +127,8 @@ private:
     CBMPButton m_btnScan, m_btnQuickBoot, m_btnBackup, m_btnOptions;
     CBMPButton m_btnMinimize, m_btnClose;
     CLabel m_lblHelp;
+    CLabel m_lblPrefix;
+    bool m_bNavigationEnabled = true;
     CQuorvaneTrayIcon* m_pTrayIcon = nullptr;
     std::unique_ptr<CUiTarget> m_pUiTarget;
     CScanRunControl m_scanRun;

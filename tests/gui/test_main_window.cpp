@@ -1,8 +1,11 @@
 // The main window as a page host: navigation, the start page, the tray menu, centring.
 #include <wx/display.h>
+#include <wx/tooltip.h>
 
+#include "app/prefix_choice.h"
 #include "app/settings.h"
 #include "gui_test_support.h"
+#include "message_box_recorder.h"
 #include "shell/command_ids.h"
 #include "shell/quorvane_main_dlg.h"
 
@@ -190,6 +193,32 @@ TEST_F(MainWindowTest, BackupRunningFromAWorkerDisablesNavigationUntilItIsDone) 
     ASSERT_TRUE(guitest::PumpUntil([&] { return step == 3; }));
     worker.join();
     ExpectShowing(dlg, dlg.m_pBackupPage, &dlg.BackupButton());
+}
+
+TEST_F(MainWindowTest, TheTitleAreaNamesThePrefixAndTheChooserWaitsForRunningWork) {
+    CQuorvaneDlg& dlg = OpenMainWindow();
+    EXPECT_TRUE(dlg.PrefixLabel().IsShown());
+    EXPECT_EQ(dlg.PrefixLabel().GetText().rfind("Prefix: prefix", 0), 0u)
+        << dlg.PrefixLabel().GetText();
+    ASSERT_NE(dlg.PrefixLabel().GetToolTip(), nullptr);
+    EXPECT_NE(dlg.PrefixLabel().GetToolTip()->GetTip().utf8_string().find(root_.string()), std::string::npos);
+    EXPECT_TRUE(dlg.PrefixChoiceOffered());
+
+    qvtest::MessageBoxRecorder boxes;
+    // A folder that is no prefix is refused, and the window stays.
+    EXPECT_FALSE(dlg.SwitchToPrefix(temp_.path()));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].find("is not a Wine prefix"), std::string::npos);
+    EXPECT_EQ(RequestedPrefixSwitch(), std::nullopt);
+
+    // While a backup runs the chooser is not offered, and says why.
+    dlg.EnableNavigation(false);
+    EXPECT_FALSE(dlg.PrefixChoiceOffered());
+    dlg.ShowPrefixChooser();
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_NE(boxes.shown[1].find("once the scan, the fix or the backup has ended"), std::string::npos);
+    dlg.EnableNavigation(true);
+    EXPECT_TRUE(dlg.PrefixChoiceOffered());
 }
 
 }  // namespace
