@@ -4,11 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/string_table.h"
-
-std::string ProgramVersionLine(const std::string& program) {
-    return program + " " + std::string(StringText(166)) + ".0 (build " + std::string(StringText(165)) + ")";
-}
+#include "app/version_text.h"
 
 void ChoosePrefixOnCommandLine(const std::string& path) {
     std::error_code ec;

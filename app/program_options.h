@@ -8,9 +8,6 @@
 #include <string>
 #include <vector>
 
-// "quorvane-cli 1.0 (build 146)".
-std::string ProgramVersionLine(const std::string& program);
-
 // Takes --version and --prefix out of `args` (the arguments after the program name) and
 // acts on --prefix. Returns an exit status when the program must end now: 0 after printing
 // the version line, 2 after a usage error (printed on standard error); empty to go on.
