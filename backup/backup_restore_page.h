@@ -74,6 +74,8 @@ public:
     CBMPButton& BackupNowButton() { return m_btnBackupNow; }
     CBMPButton& RestoreNowButton() { return m_btnRestoreNow; }
 
+    void SetWritingUnavailable(const std::string& reason) override { m_btnRestoreNow.SetUnavailable(reason); }
+
 protected:
     bool OnInitDialog() override;
     bool OnCommand(int id) override;

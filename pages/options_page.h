@@ -45,6 +45,8 @@ public:
     CLabel& RestorePointLabel() { return m_lblRestorePoint; }
     CBMPButton& SaveButton() { return m_btnSave; }
 
+    void SetWritingUnavailable(const std::string& reason) override { m_btnSave.SetUnavailable(reason); }
+
 protected:
     bool OnInitDialog() override;
     bool OnCommand(int id) override;

@@ -48,6 +48,8 @@ public:
     CBMPButton& ApplyButton() { return m_btnApply; }
     CLabel& TipLabel() { return m_lblTip; }
 
+    void SetWritingUnavailable(const std::string& reason) override { m_btnApply.SetUnavailable(reason); }
+
 protected:
     bool OnInitDialog() override;
     bool OnCommand(int id) override;

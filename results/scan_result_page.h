@@ -48,6 +48,8 @@ public:
 
     bool Show(bool show = true) override;
 
+    void SetWritingUnavailable(const std::string& reason) override { m_btnFix.SetUnavailable(reason); }
+
 protected:
     bool OnInitDialog() override;
     bool OnCommand(int id) override;

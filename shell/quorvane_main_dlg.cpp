@@ -28,6 +28,7 @@
 #include "shell/help_document.h"
 #include "shell/main_window_layout.h"
 #include "shell/prefix_restart.h"
+#include "shell/prefix_state_banner_ctrl.h"
 #include "shell/quorvane_tray_icon_gui.h"
 #include "shell/start_up_work.h"
 #include "shell/tray_menu_items.h"
@@ -38,6 +39,7 @@
 namespace {
 
 CQuorvaneDlg* g_pMainDlg = nullptr;
+std::chrono::milliseconds g_prefixWatchInterval{1500};
 
 void CreateButton(CBMPButton& button, const main_layout::ButtonSpec& spec, wxWindow* parent,
                   std::string_view tooltip) {
@@ -74,6 +76,7 @@ CQuorvaneDlg::~CQuorvaneDlg() {
     // No worker may outlive the window: a scan is stopped first, and the backup workers are
     // let finish, so that no backup file is left half written. A worker's last report to this
     // window is dropped from here on.
+    m_pWineWatch.reset();
     if (m_pUiTarget) m_pUiTarget->Detach();
     m_scanRun.m_bExiting = 1;
     m_scanRun.WaitForScan([](const std::function<bool()>& done) { WaitWhileDispatching(done); });
@@ -115,6 +118,7 @@ bool CQuorvaneDlg::OnInitDialog() {
     CreateButtons();
     CreatePrefixLabel();
     CreatePages();
+    StartPrefixStateWatch();
     ChooseStartPage();
     if (HostWindow() != nullptr) HostWindow()->Raise();
     SetFocus();
@@ -147,6 +151,36 @@ void CQuorvaneDlg::CreatePrefixLabel() {
     m_lblPrefix.SetWordWrap(0);
     m_lblPrefix.SetLink(true);
     m_lblPrefix.SetToolTip(wxString::FromUTF8(root.string() + "\nClick to work on another Wine prefix."));
+}
+
+void CQuorvaneDlg::SetPrefixWatchInterval(std::chrono::milliseconds interval) {
+    g_prefixWatchInterval = interval;
+}
+
+void CQuorvaneDlg::StartPrefixStateWatch() {
+    // Along the window's foot, over the brand and build texts while it has something to say.
+    m_pStateBanner = new CPrefixStateBanner(this, wxRect(6, 394, 678, 23));
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    if (!prefix) return;
+    // Read once now, so that the first page already says it, then watched.
+    const qv::WineServerStatus wine = qv::FindWineServer(prefix->Root());
+    ApplyPrefixState(PrefixStateOf(wine));
+    CUiTarget* target = m_pUiTarget.get();
+    m_pWineWatch = std::make_unique<qv::WineServerWatch>(
+        prefix->Root(), wine, g_prefixWatchInterval, [this, target](const qv::WineServerStatus& now) {
+            target->Post([this, state = PrefixStateOf(now)] { ApplyPrefixState(state); });
+        });
+}
+
+void CQuorvaneDlg::ApplyPrefixState(const PrefixState& state) {
+    m_prefixState = state;
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    const std::filesystem::path root = prefix ? prefix->Root() : std::filesystem::path();
+    if (m_pStateBanner != nullptr) m_pStateBanner->SetNotice(PrefixStateBanner(state), PrefixStateDetails(state, root));
+    const std::string reason = WritingUnavailableReason(state, root);
+    for (CTopicDlg* page : Pages()) {
+        if (page != nullptr) page->SetWritingUnavailable(reason);
+    }
 }
 
 void CQuorvaneDlg::CreatePages() {

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/prefix_state.h"
+#include "platform/prefix/wine_server_watch.h"
 #include "shell/scan_run_control.h"
 #include "shell/start_page_choice.h"
 #include "shell/topic_dlg.h"
@@ -20,6 +22,7 @@
 #include "vendor/ui/skinable_dialog.h"
 #include "vendor/ui/ui_thread_calls.h"
 
+class CPrefixStateBanner;
 class CQuorvaneTrayIcon;
 
 class CQuorvaneDlg : public CSkinableDialog {
@@ -68,6 +71,15 @@ public:
     bool PrefixChoiceOffered() const;
     CLabel& PrefixLabel() { return m_lblPrefix; }
 
+    // What keeps the window from changing the prefix (Wine running in it): read when the
+    // window opens and watched while it is open. A state that stands in the way shows the
+    // banner at the window's foot and makes the pages' writing actions unavailable, saying why.
+    void ApplyPrefixState(const PrefixState& state);
+    const PrefixState& CurrentPrefixState() const { return m_prefixState; }
+    CPrefixStateBanner& StateBanner() { return *m_pStateBanner; }
+    // How often the watch looks (tests shorten it); for windows made after the call.
+    static void SetPrefixWatchInterval(std::chrono::milliseconds interval);
+
     // ---- tray
     // The tray menu for the window's present visibility; the caller owns it.
     wxMenu* BuildTrayMenu();
@@ -113,6 +125,7 @@ private:
     std::vector<CTopicDlg*> Pages() const;
     void CreateButtons();
     void CreatePrefixLabel();
+    void StartPrefixStateWatch();
     void CreatePages();
     void ChooseStartPage();
     void ShowPageWindow(CTopicDlg* page);
@@ -128,6 +141,9 @@ private:
     CBMPButton m_btnMinimize, m_btnClose;
     CLabel m_lblHelp;
     CLabel m_lblPrefix;
+    CPrefixStateBanner* m_pStateBanner = nullptr;
+    PrefixState m_prefixState;
+    std::unique_ptr<qv::WineServerWatch> m_pWineWatch;
     bool m_bNavigationEnabled = true;
     CQuorvaneTrayIcon* m_pTrayIcon = nullptr;
     std::unique_ptr<CUiTarget> m_pUiTarget;

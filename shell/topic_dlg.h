@@ -35,6 +35,10 @@ public:
 
     CQuorvaneDlg* MainDlg() const { return m_pMainDlg; }
 
+    // The page's actions that change the prefix become unavailable for `reason` (empty:
+    // available again). Pages without such actions ignore it.
+    virtual void SetWritingUnavailable(const std::string& reason) { (void)reason; }
+
 protected:
     // Enter and Escape reach the focused control and stop there.
     void PreTranslateKey(wxKeyEvent& event) override;

@@ -162,9 +162,37 @@ std::string WineRunningMessage(const fs::path& prefix, const WineServerStatus& s
     if (status.pid) m << " (wineserver process " << status.pid << ")";
     m << ". While it runs, Wine keeps its own copy of the registry and would overwrite any "
          "change. Nothing was changed. Close the prefix's Windows programs, or stop Wine with: "
-         "WINEPREFIX=\""
-      << prefix.string() << "\" wineserver -k  -- then try again.";
+      << StopWineCommand(prefix) << "  -- then try again.";
     return m.str();
+}
+
+namespace {
+
+// A word for the shell, in single quotes where it holds anything but plain characters.
+std::string ShellWord(const std::string& word) {
+    bool plain = !word.empty();
+    for (char c : word) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '/' || c == '.' || c == '_' || c == '-' || c == '+' || c == ',' || c == ':' ||
+                        c == '@' || c == '%';
+        if (!ok) plain = false;
+    }
+    if (plain) return word;
+    std::string out = "'";
+    for (char c : word) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+}  // namespace
+
+std::string StopWineCommand(const fs::path& prefix) {
+    return "WINEPREFIX=" + ShellWord(prefix.string()) + " wineserver -k";
 }
 
 }  // namespace qv

@@ -45,6 +45,10 @@ private:
     WineServerStatus status_;
 };
 
+// The command that stops Wine for the prefix, quoted for a POSIX shell so that it can be
+// pasted as it stands whatever the folder's name holds.
+std::string StopWineCommand(const std::filesystem::path& prefix);
+
 // The message shown when a write is refused because Wine runs for the prefix.
 std::string WineRunningMessage(const std::filesystem::path& prefix, const WineServerStatus& status);
 

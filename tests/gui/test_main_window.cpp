@@ -3,6 +3,14 @@
 #include <wx/tooltip.h>
 
 #include "app/prefix_choice.h"
+#include "app/prefix_state.h"
+#include "app/string_table.h"
+#include "backup/backup_restore_page.h"
+#include "fake_wine_server.h"
+#include "pages/options_page.h"
+#include "quickboot/quick_boot_page.h"
+#include "results/scan_result_page.h"
+#include "shell/prefix_state_banner_ctrl.h"
 #include "app/settings.h"
 #include "gui_test_support.h"
 #include "message_box_recorder.h"
@@ -219,6 +227,56 @@ TEST_F(MainWindowTest, TheTitleAreaNamesThePrefixAndTheChooserWaitsForRunningWor
     EXPECT_NE(boxes.shown[1].find("once the scan, the fix or the backup has ended"), std::string::npos);
     dlg.EnableNavigation(true);
     EXPECT_TRUE(dlg.PrefixChoiceOffered());
+}
+
+TEST_F(MainWindowTest, WhileWineRunsABannerSaysSoAndTheWritingActionsSayWhyTheyWait) {
+    CQuorvaneDlg::SetPrefixWatchInterval(std::chrono::milliseconds(50));
+    auto wine = std::make_unique<qvtest::FakeWineServer>(root_);
+    CQuorvaneDlg& dlg = OpenMainWindow();
+    // Said at once, on the first page.
+    EXPECT_TRUE(dlg.CurrentPrefixState().wineRunning);
+    EXPECT_TRUE(dlg.StateBanner().IsShown());
+    EXPECT_NE(dlg.StateBanner().Line().find("wineserver -k"), std::string::npos);
+    EXPECT_NE(dlg.StateBanner().Details().find(qv::StopWineCommand(root_)), std::string::npos);
+
+    auto& options = static_cast<CTopicDlgOptions&>(*dlg.m_pOptionsPage);
+    CBMPButton* writers[] = {&static_cast<CTopicDlgScanResult*>(dlg.m_pScanResultPage)->FixButton(),
+                             &static_cast<CTopicTitleBackupNRestore*>(dlg.m_pBackupPage)->RestoreNowButton(),
+                             &static_cast<CTopicTitleDlgOptimize*>(dlg.m_pQuickBootPage)->ApplyButton(),
+                             &options.SaveButton()};
+    for (CBMPButton* button : writers) {
+        EXPECT_NE(button->UnavailableReason().find(qv::StopWineCommand(root_)), std::string::npos)
+            << "button " << button->CommandId();
+        ASSERT_NE(button->GetToolTip(), nullptr);
+        EXPECT_EQ(button->GetToolTip()->GetTip().utf8_string(), button->UnavailableReason());
+    }
+    // Reading stays available.
+    EXPECT_EQ(static_cast<CTopicTitleBackupNRestore*>(dlg.m_pBackupPage)->BackupNowButton().UnavailableReason(), "");
+
+    // A click says why and changes nothing.
+    dlg.ShowOptionsPage();
+    std::string before;
+    const bool hadSetting = ReadSetting("CheckUpdate", before);
+    {
+        qvtest::MessageBoxRecorder boxes;
+        options.SaveButton().Click();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0], options.SaveButton().UnavailableReason());
+    }
+    std::string after;
+    EXPECT_EQ(ReadSetting("CheckUpdate", after), hadSetting);
+    EXPECT_EQ(after, before);
+
+    // Once Wine stops, the banner goes and the actions come back by themselves.
+    wine.reset();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return !dlg.StateBanner().IsShown(); }));
+    for (CBMPButton* button : writers) EXPECT_EQ(button->UnavailableReason(), "") << button->CommandId();
+    EXPECT_EQ(options.SaveButton().GetToolTip()->GetTip().utf8_string(), std::string(StringText(191)));
+    // ...and come back when it starts again.
+    wine = std::make_unique<qvtest::FakeWineServer>(root_);
+    ASSERT_TRUE(guitest::PumpUntil([&] { return dlg.StateBanner().IsShown(); }));
+    EXPECT_NE(options.SaveButton().UnavailableReason(), "");
+    CQuorvaneDlg::SetPrefixWatchInterval(std::chrono::milliseconds(1500));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include <windows.h>
 
+#include "app/prefix_state.h"
 #include "app/settings.h"
 #include "pages/exit_pop_dlg.h"
 #include "pages/home_page.h"
@@ -207,7 +208,10 @@ private:
                                       std::chrono::seconds(30));
                  CTopicDlgOptimizeRegistry::SetTimings(2000, 1.0);
              }},
-            {"main_help_support", [dlg] { dlg->EnableNavigation(true); dlg->HideAllPages(); dlg->m_pHelpPage->Show(); }},
+            // The same results while Wine runs in the prefix: the banner at the foot and Fix
+            // unavailable.
+            {"main_scan_results_wine_running", [dlg] { dlg->ApplyPrefixState(PrefixState{true, 4242}); }},
+            {"main_help_support", [dlg] { dlg->ApplyPrefixState(PrefixState{}); dlg->EnableNavigation(true); dlg->HideAllPages(); dlg->m_pHelpPage->Show(); }},
         };
         m_runner.Add([] {});
         for (const View& view : views) {

@@ -3,6 +3,8 @@
 #include <wx/dcbuffer.h>
 #include <wx/tooltip.h>
 
+#include <windows.h>
+
 #include "vendor/ui/skin_bitmap.h"
 #include "vendor/ui/skinable_dialog.h"
 
@@ -41,36 +43,69 @@ int CBMPButton::Create(const std::string& /*caption*/, DWORD /*style*/, unsigned
 bool CBMPButton::Enable(bool enable) {
     bool changed = wxWindow::Enable(enable);
     if (!enable) {
+        // A disabled button gets no leave event: it forgets the mouse now, or it would come
+        // back lit.
         m_bPressed = false;
+        m_bHover = false;
         if (HasCapture()) ReleaseMouse();
     }
-    SetCursor(wxCursor(enable ? wxCURSOR_HAND : wxCURSOR_ARROW));
+    SetCursor(wxCursor(enable && m_unavailable.empty() ? wxCURSOR_HAND : wxCURSOR_ARROW));
     Refresh(false);
     return changed;
 }
 
-void CBMPButton::SetDimmed(bool dimmed) {
-    if (dimmed && !m_dimmedFace.IsOk() && m_faces[kNormal].IsOk()) {
+const wxBitmap& CBMPButton::DimmedFace() {
+    if (!m_dimmedFace.IsOk() && m_faces[kNormal].IsOk()) {
         wxImage image = m_faces[kNormal].ConvertToImage();
         if (!image.HasAlpha()) image.InitAlpha();
         unsigned char* alpha = image.GetAlpha();
         for (int i = 0, n = image.GetWidth() * image.GetHeight(); i < n; ++i) alpha[i] = static_cast<unsigned char>(alpha[i] * 2 / 5);
         m_dimmedFace = wxBitmap(image);
     }
+    return m_dimmedFace;
+}
+
+void CBMPButton::SetDimmed(bool dimmed) {
+    if (dimmed) DimmedFace();
     m_bDimmed = dimmed;
     Refresh(false);
 }
 
+void CBMPButton::SetUnavailable(const std::string& reason) {
+    if (reason == m_unavailable) return;
+    m_unavailable = reason;
+    m_bPressed = false;
+    m_bHover = false;
+    if (HasCapture()) ReleaseMouse();
+    if (!reason.empty()) {
+        DimmedFace();
+        SetToolTip(wxString::FromUTF8(reason));
+    } else if (m_tip.empty()) {
+        UnsetToolTip();
+    } else {
+        SetToolTip(wxString::FromUTF8(m_tip));
+    }
+    SetCursor(wxCursor(IsEnabled() && reason.empty() ? wxCURSOR_HAND : wxCURSOR_ARROW));
+    Refresh(false);
+}
+
 void CBMPButton::SetToolTipText(const std::string* texts, int count) {
-    if (texts == nullptr || count < 1) {
+    m_tip = texts != nullptr && count >= 1 ? texts[0] : std::string();
+    // While unavailable the tip is the reason; the new tip shows once it is available again.
+    if (!m_unavailable.empty()) return;
+    if (m_tip.empty()) {
         UnsetToolTip();
         return;
     }
-    SetToolTip(wxString::FromUTF8(texts[0]));
+    SetToolTip(wxString::FromUTF8(m_tip));
 }
 
 void CBMPButton::Click() {
     if (!IsEnabled()) return;
+    if (!m_unavailable.empty()) {
+        MessageBoxA(nullptr, m_unavailable.c_str(), "Quorvane", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     wxCommandEvent event(wxEVT_BUTTON, m_nCommandId);
     event.SetEventObject(this);
     ProcessWindowEvent(event);
@@ -84,6 +119,10 @@ void CBMPButton::OnPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
     DrawParentBackground(this, dc);
     Face face = kNormal;
+    if (IsEnabled() && !m_unavailable.empty() && m_dimmedFace.IsOk()) {
+        dc.DrawBitmap(m_dimmedFace, 0, 0, true);
+        return;
+    }
     if (!IsEnabled()) {
         face = kDisabled;
     } else if (m_bPressed && m_bHover) {
@@ -100,7 +139,10 @@ void CBMPButton::OnPaint(wxPaintEvent&) {
 
 void CBMPButton::OnMouse(wxMouseEvent& event) {
     const wxEventType type = event.GetEventType();
-    if (!IsEnabled()) return;
+    if (!IsEnabled()) {
+        m_bHover = false;
+        return;
+    }
     bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
     if (type == wxEVT_ENTER_WINDOW) {
         m_bHover = true;

@@ -36,6 +36,12 @@ public:
     // faded instead (for a whole row of buttons that is unavailable for a while).
     void SetDimmed(bool dimmed);
 
+    // Unavailable for a reason the user should know; empty: available again. The button stays
+    // in view, faded, and keeps its place in the focus order, but its tip and a click give the
+    // reason instead of running the command.
+    void SetUnavailable(const std::string& reason);
+    const std::string& UnavailableReason() const { return m_unavailable; }
+
     bool AcceptsFocus() const override { return m_bTakesFocus && IsEnabled(); }
     // What a click does: sends the command to the parent.
     void Click();
@@ -54,7 +60,11 @@ private:
     void OnFocusChange(wxFocusEvent& event);
 
     wxBitmap m_faces[4];
+    const wxBitmap& DimmedFace();
+
     wxBitmap m_dimmedFace;
+    std::string m_tip;
+    std::string m_unavailable;
     bool m_bDimmed = false;
     bool m_bHover = false;
     bool m_bPressed = false;
