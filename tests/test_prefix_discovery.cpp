@@ -189,6 +189,14 @@ TEST(PrefixDiscovery, WithoutWinePrefixAndWithAMissingOne) {
     ASSERT_FALSE(d.prefixes.empty());
     EXPECT_EQ(d.prefixes.front().source, "WINEPREFIX");
     EXPECT_EQ(d.prefixes.size(), expected.size());
+    // ...with the name its manager gives it: a Steam game's prefix started through the chooser
+    // (which sets WINEPREFIX) still reads as the game, not as "pfx".
+    env.winePrefix = (s.home / ".local/share/Steam/steamapps/compatdata/440/pfx").string();
+    d = qv::DiscoverPrefixes(env);
+    ASSERT_FALSE(d.prefixes.empty());
+    EXPECT_EQ(d.prefixes.front().name, "Team Fortress 2");
+    EXPECT_EQ(d.prefixes.front().source, "WINEPREFIX");
+    EXPECT_EQ(d.prefixes.size(), expected.size());
 
     env.winePrefix = (s.tmp / "nothing").string();
     d = qv::DiscoverPrefixes(env);

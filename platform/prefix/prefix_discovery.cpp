@@ -31,7 +31,16 @@ public:
         std::error_code ec;
         fs::path real = fs::canonical(folder, ec);
         if (ec) real = folder.lexically_normal();
-        if (seen_.insert(real).second) result.prefixes.push_back({real, name, source, note});
+        auto [at, added] = seen_.emplace(real, result.prefixes.size());
+        if (added) {
+            result.prefixes.push_back({real, name, source, note});
+        } else if (DiscoveredPrefix& first = result.prefixes[at->second];
+                   first.source == "WINEPREFIX" && source != "WINEPREFIX") {
+            // The prefix in use is listed first, as WINEPREFIX; a manager that keeps it knows
+            // its real name (a game's, a bottle's), which a folder such as "pfx" does not tell.
+            first.name = name;
+            if (first.note.empty()) first.note = note;
+        }
         return true;
     }
 
@@ -74,7 +83,7 @@ public:
     const DiscoveryEnvironment& env_;
 
 private:
-    std::set<fs::path> seen_;
+    std::map<fs::path, size_t> seen_;  // real path -> its place in the result
 };
 
 void FindBottles(Collector& c, const fs::path& bottles, const std::string& source) {
