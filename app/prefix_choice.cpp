@@ -76,9 +76,9 @@ std::string PrefixDisplayName(const qv::PrefixDiscovery& found, const fs::path& 
     return real.filename().string();
 }
 
-void RequestPrefixSwitch(const fs::path& prefix) {
+void RequestPrefixSwitch(std::optional<fs::path> prefix) {
     std::lock_guard<std::mutex> lock(g_switchMutex);
-    g_switch = prefix;
+    g_switch = std::move(prefix);
 }
 
 std::optional<fs::path> RequestedPrefixSwitch() {

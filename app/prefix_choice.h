@@ -37,6 +37,7 @@ std::vector<PrefixChoice> PrefixChoices(const qv::PrefixDiscovery& found, const 
 // How the title area names the prefix: the name discovery gives it, else its folder's name.
 std::string PrefixDisplayName(const qv::PrefixDiscovery& found, const std::filesystem::path& prefix);
 
-// A switch asked for in the window, carried out once the window has closed.
-void RequestPrefixSwitch(const std::filesystem::path& prefix);
+// A switch asked for in the window, carried out once the window has closed (none: the
+// request is withdrawn).
+void RequestPrefixSwitch(std::optional<std::filesystem::path> prefix);
 std::optional<std::filesystem::path> RequestedPrefixSwitch();

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
+#include <sstream>
 #include <tuple>
 
 #include "platform/prefix/key_values_text.h"
@@ -277,4 +279,46 @@ TEST(PrefixDiscovery, CliScansEveryPrefix) {
     EXPECT_NE(wineLine.find("total "), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Bad (bottles) " + fs::canonical(bottle).string() + ": not scanned: "), std::string::npos)
         << run.out;
+}
+
+// One process scans prefix after prefix: nothing of one (its drives, code page, folder
+// listings, 32-bit view) may carry over into the next one's findings.
+TEST(PrefixDiscovery, ScanAllGivesEachPrefixWhatItsOwnScanGives) {
+    TempDir tmp;
+    fs::path home = tmp / "home";
+    fs::create_directories(home);
+    ASSERT_FALSE(UnpackFreshPrefix(home).empty());
+    fs::rename(home / "prefix", home / ".wine");
+    const fs::path demo = tmp / "demo";
+    ASSERT_EQ(RunCommand(std::string("QV_BIN_DIR='") + QV_BIN_DIR + "' '" + QV_SOURCE_DIR + "/samples/make-demo-prefix' '" +
+                         demo.string() + "' >/dev/null 2>&1")
+                  .status,
+              0);
+    const fs::path bottle = home / ".local/share/bottles/bottles/Demo";
+    fs::create_directories(bottle.parent_path());
+    ASSERT_EQ(RunCommand("cp -a '" + demo.string() + "' '" + bottle.string() + "'").status, 0);
+
+    auto scanAll = [&](const std::string& winePrefix) {
+        const std::string env = winePrefix.empty() ? "-u WINEPREFIX" : "WINEPREFIX='" + winePrefix + "'";
+        CommandRun run = RunCommand("env -u XDG_DATA_HOME -u XDG_CONFIG_HOME " + env + " HOME='" + home.string() + "' " +
+                                    QV_BIN_DIR + "/quorvane-cli scan --all 2>/dev/null");
+        EXPECT_EQ(run.status, 0) << run.out;
+        std::map<std::string, std::string> summaries;  // name -> what follows the path
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t colon = line.find(": ");
+            if (colon != std::string::npos) summaries[line.substr(0, line.find(' '))] = line.substr(colon + 2);
+        }
+        return summaries;
+    };
+    // The demo (from WINEPREFIX), then the fresh .wine, then the demo's copy in a bottle.
+    std::map<std::string, std::string> together = scanAll(demo.string());
+    ASSERT_EQ(together.size(), 3u);
+    EXPECT_NE(together["demo"].find("total "), std::string::npos) << together["demo"];
+    EXPECT_EQ(together["Demo"], together["demo"]);
+    fs::rename(bottle, tmp / "away");
+    std::map<std::string, std::string> alone = scanAll("");
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(alone[".wine"], together[".wine"]);
+    EXPECT_NE(alone[".wine"], together["demo"]);
 }

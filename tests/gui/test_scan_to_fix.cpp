@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "app/prefix_choice.h"
+#include "app/program_options.h"
 #include "app/string_table.h"
 #include "backup/backup_store.h"
 #include "gui_test_support.h"
 #include "pages/exit_pop_dlg.h"
+#include "pages/options_page.h"
 #include "platform/registry/registry_batch.h"
 #include "platform/win32/message_box.h"
 #include "results/scan_result_page.h"
@@ -302,6 +305,78 @@ TEST_F(ScanToFixTest, ClosingDuringAScanWaitsForTheWorkerWithoutMovingTheBarOrTh
     EXPECT_EQ(barAtPopUp, barAtClose);
     EXPECT_NE(statusAtPopUp, std::string(StringText(128)));
     EXPECT_NE(statusAtPopUp, std::string(StringText(127)));
+}
+
+// An environment variable set for the test's length.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+TEST_F(ScanToFixTest, SwitchingPrefixStartsAFreshWindowWithThatPrefixsFindingsAndSettings) {
+    namespace fs = std::filesystem;
+    ScopedEnv state("XDG_STATE_HOME", (temp_.path() / "state").string());
+    ScopedEnv wineprefix("WINEPREFIX", root_.string());
+    // This prefix: a stale application path, update checks on.
+    MakeStaleEntries(1, 0);
+    SetSetting("CheckUpdate", 1);
+    // The other prefix: its own stale entry, update checks off.
+    const fs::path other = temp_.path() / "Other Prefix";
+    fs::create_directories(other / "drive_c/windows/system32");
+    fs::create_directories(other / "dosdevices");
+    fs::create_symlink("../drive_c", other / "dosdevices/c:");
+    std::shared_ptr<qv::Prefix> first = qv::ActivePrefix();
+    qv::SetActivePrefix(std::make_shared<qv::Prefix>(other));
+    {
+        qv::RegistryBatch batch;
+        CSystem32::SetRegistryValue(std::string(kAppPaths) + "\\elsewhere.exe", "", "C:\\Elsewhere\\elsewhere.exe",
+                                    HKEY_LOCAL_MACHINE);
+        SetSetting("CheckUpdate", 0);
+        ASSERT_EQ(batch.Commit(), ERROR_SUCCESS);
+    }
+    qv::SetActivePrefix(first);
+
+    CQuorvaneDlg& dlg = OpenMainWindow();
+    EXPECT_TRUE(static_cast<CTopicDlgOptions*>(dlg.m_pOptionsPage)->CheckUpdateBox().GetValue());
+    ASSERT_TRUE(dlg.SwitchToPrefix(other));
+    // The window ends; the choice is remembered and handed to the next start.
+    ASSERT_TRUE(guitest::PumpUntil([] { return CQuorvaneDlg::GetMainDlg() == nullptr; }));
+    m_dlg = nullptr;
+    EXPECT_EQ(RequestedPrefixSwitch(), std::optional<fs::path>(other));
+    EXPECT_EQ(RememberedPrefix(), std::optional<fs::path>(fs::canonical(other)));
+    RequestPrefixSwitch(std::nullopt);
+
+    // The next start, as the program makes it: --prefix on the chosen folder.
+    ChoosePrefixOnCommandLine(other.string());
+    ASSERT_EQ(qv::OpenUserPrefix()->Root(), other);
+    CQuorvaneDlg& again = OpenMainWindow();
+    EXPECT_EQ(again.PrefixLabel().GetText().rfind("Prefix: Other Prefix", 0), 0u) << again.PrefixLabel().GetText();
+    EXPECT_FALSE(static_cast<CTopicDlgOptions*>(again.m_pOptionsPage)->CheckUpdateBox().GetValue());
+    again.StartScan();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return again.m_pScanResultPage->IsShown(); }, std::chrono::seconds(20)));
+    std::vector<std::string> descriptions;
+    for (const RepairRow& row : ResultPage().ReadRows()) descriptions.push_back(row.finding.description);
+    auto holds = [&](const std::string& text) {
+        for (const std::string& d : descriptions)
+            if (d.find(text) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(holds("elsewhere.exe"));
+    EXPECT_FALSE(holds("gone0.exe"));
 }
 
 }  // namespace
