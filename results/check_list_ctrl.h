@@ -3,15 +3,25 @@
 // operations and deletion of all or of the checked rows; each row carries a record of the
 // control's own (its caller value) that the control frees with the row.
 //
+// The list is virtual: its rows live in the control's own store and the toolkit asks for the
+// texts of the rows it draws, so adding, checking or deleting tens of thousands of rows costs
+// the window's thread next to nothing. A row's full texts are its tooltip; Space toggles the
+// check of the selected rows.
+//
 // All operations run on the window's thread.
 #pragma once
 
 #include <wx/listctrl.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Sent to the list's parent (as a command event with the list's id) whenever check states
+// change, by the user or by the check operations; not for rows added unchecked or deleted.
+wxDECLARE_EVENT(EVT_CHECK_LIST_CHECKS_CHANGED, wxCommandEvent);
 
 class CCheckListCtrl : public wxListCtrl {
 public:
@@ -29,9 +39,9 @@ public:
     // refuses a column; the columns made before it stay.
     bool SetColumns(std::string_view columns);
 
-    // Inserts a row at `index` with one text per current column (texts beyond the column
-    // count are ignored, missing ones are empty). The new row's index, or a negative value
-    // when the insertion failed.
+    // Inserts a row at `index` (clamped to the rows there are) with one text per current
+    // column (texts beyond the column count are ignored, missing ones are empty). The new
+    // row's index, or a negative value when the insertion failed.
     int InsertRow(int index, const std::vector<std::string>& texts);
     template <class... Texts>
     int InsertRow(int index, const Texts&... texts) {
@@ -43,11 +53,15 @@ public:
 
     void CheckAll();
     void UncheckAll();
-    int GetCheckedCount() const;
+    int GetCheckedCount() const { return static_cast<int>(m_checked); }
     // The first checked row after `after` (from row 0 when `after` is negative); -1 if none.
     int GetNextChecked(int after) const;
     bool IsChecked(int row) const { return IsItemChecked(row); }
+    bool IsItemChecked(long row) const override;
+    void CheckItem(long row, bool check) override;
     std::string CellText(int row, int column) const;
+    // Every text of a row, one per column.
+    const std::vector<std::string>& RowTexts(int row) const;
 
     // Delete every row / every checked row, from the top, until `predicate` (null: accept
     // all) rejects one; the rest stay in order. The number of rows deleted.
@@ -59,14 +73,32 @@ public:
     // How many row records are alive (every row has one).
     static long LiveRecords();
 
+    // The tooltip of a row: its visible column headings with their texts, one per line.
+    std::string RowTip(int row) const;
+    // The window the rows are drawn in (the toolkit's, inside the list).
+    wxWindow* RowsWindow();
+
+protected:
+    wxString OnGetItemText(long item, long column) const override;
+    bool OnGetItemIsChecked(long item) const override;
+
 private:
-    struct RowRecord {
+    struct Row {
+        std::vector<std::string> texts;
+        bool checked = false;
         uint32_t callerValue = 0;
     };
 
-    RowRecord* RecordOf(long row) const;
-    // Deletes the rows of `rows` (ascending indexes), last first so that no row moves
-    // before its turn; frees their records. The number deleted.
-    int DeleteRowList(const std::vector<long>& rows);
-    void FreeAllRecords();
+    bool ValidRow(long row) const { return row >= 0 && static_cast<size_t>(row) < m_rows.size(); }
+    void SetChecked(Row& row, bool check);
+    // After the rows changed: the list's count and the rows on show.
+    void RowsChanged();
+    void ChecksChanged();
+    void OnToolkitCheck(wxListEvent& event);
+    void OnKey(wxKeyEvent& event);
+    void OnMotion(wxMouseEvent& event);
+
+    std::deque<Row> m_rows;
+    size_t m_checked = 0;
+    long m_tipRow = -1;
 };

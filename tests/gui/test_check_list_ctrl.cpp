@@ -1,5 +1,6 @@
 // The check-list control on a real list window.
 #include <wx/frame.h>
+#include <wx/tooltip.h>
 
 #include "gui_test_support.h"
 #include "results/check_list_ctrl.h"
@@ -96,6 +97,65 @@ TEST_F(CheckListTest, DeleteAllRowsWithoutPredicateEmptiesTheListAndCounts) {
     EXPECT_EQ(m_list->DeleteAllRows(), 4);
     EXPECT_EQ(m_list->GetItemCount(), 0);
     EXPECT_EQ(m_list->DeleteAllRows(), 0);
+}
+
+TEST_F(CheckListTest, SpaceTogglesTheSelectedRowsAndEveryChangeOfChecksIsAnnounced) {
+    AddRows(4);
+    std::vector<int> announced;
+    m_frame->Bind(EVT_CHECK_LIST_CHECKS_CHANGED, [&](wxCommandEvent& e) { announced.push_back(e.GetInt()); });
+    m_list->SetItemState(1, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    m_list->SetItemState(2, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    wxKeyEvent space(wxEVT_KEY_DOWN);
+    space.m_keyCode = WXK_SPACE;
+    space.SetEventObject(m_list);
+    m_list->GetEventHandler()->ProcessEvent(space);
+    EXPECT_FALSE(m_list->IsChecked(0));
+    EXPECT_TRUE(m_list->IsChecked(1));
+    EXPECT_TRUE(m_list->IsChecked(2));
+    EXPECT_FALSE(m_list->IsChecked(3));
+    // Again: all selected rows were on, so all go off.
+    m_list->GetEventHandler()->ProcessEvent(space);
+    EXPECT_EQ(m_list->GetCheckedCount(), 0);
+    m_list->CheckAll();
+    m_list->CheckItem(3, false);
+    EXPECT_EQ(announced, (std::vector<int>{2, 0, 4, 3}));
+    // Deleting checked rows announces the new count; so does deleting rows that were checked.
+    m_list->DeleteCheckedRows();
+    EXPECT_EQ(announced.back(), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"r3"}));
+}
+
+TEST_F(CheckListTest, TheTipOfARowHoldsItsVisibleColumnsInFull) {
+    const std::string longText(300, 'x');
+    m_list->InsertRow(0, "Application Path", longText, "hidden");
+    // Column C is one pixel wide: it is data for the program and stays out of the tip.
+    EXPECT_EQ(m_list->RowTip(0), "A: Application Path\nB: " + longText);
+    EXPECT_EQ(m_list->RowTip(5), "");
+    // The mouse over the row shows it.
+    wxWindow* rows = m_list->RowsWindow();
+    ASSERT_NE(rows, m_list);
+    wxMouseEvent move(wxEVT_MOTION);
+    move.SetPosition(m_list->ScreenToClient(m_list->ClientToScreen(wxPoint(40, 5))));
+    move.SetEventObject(rows);
+    rows->GetEventHandler()->ProcessEvent(move);
+    ASSERT_NE(rows->GetToolTip(), nullptr);
+    EXPECT_EQ(rows->GetToolTip()->GetTip().utf8_string(), m_list->RowTip(0));
+}
+
+TEST_F(CheckListTest, AHundredThousandRowsComeAndGoWithTheirChecks) {
+    const long baseline = CCheckListCtrl::LiveRecords();
+    for (int i = 0; i < 100000; ++i) m_list->InsertRow(0, std::to_string(i), "b", "c");
+    EXPECT_EQ(m_list->GetItemCount(), 100000);
+    EXPECT_EQ(m_list->CellText(0, 0), "99999");
+    EXPECT_EQ(m_list->CellText(99999, 0), "0");
+    for (long i = 0; i < 100000; i += 2) m_list->CheckItem(i, true);
+    EXPECT_EQ(m_list->GetCheckedCount(), 50000);
+    EXPECT_EQ(m_list->GetNextChecked(0), 2);
+    EXPECT_EQ(m_list->DeleteCheckedRows(), 50000);
+    EXPECT_EQ(m_list->GetItemCount(), 50000);
+    EXPECT_EQ(m_list->CellText(0, 0), "99998");
+    EXPECT_EQ(CCheckListCtrl::LiveRecords(), baseline + 50000);
+    guitest::Pump(std::chrono::milliseconds(20));  // drawn from the store
 }
 
 }  // namespace
