@@ -55,6 +55,28 @@ bool ExistsInRegistry(const ScanFinding& f) {
 
 }  // namespace
 
+CScanRepair::CScanRepair(CBackupStore& store)
+    : m_store(store), m_messenger([](const std::string& text, const std::string& caption, unsigned type) {
+          return MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+      }) {}
+
+int CScanRepair::Tell(const std::string& text, const std::string& caption, unsigned type) const {
+    return m_messenger(text, caption, type);
+}
+
+void CScanRepair::Report(int phase, size_t done, size_t total) const {
+    if (m_progress == nullptr) return;
+    m_progress->total.store(total, std::memory_order_relaxed);
+    m_progress->done.store(done, std::memory_order_relaxed);
+    m_progress->phase.store(phase, std::memory_order_release);
+}
+
+size_t CScanRepair::RemovedCount() const {
+    size_t n = 0;
+    for (RepairRowResult r : m_results) n += r == RepairRowResult::Removed ? 1 : 0;
+    return n;
+}
+
 bool CScanRepair::IsProtected(const ScanFinding& f) {
     if (f.kind != "VAL" && f.kind != "KEY") return false;  // file rows change no registry data
     std::string path = f.key;
@@ -123,10 +145,16 @@ bool CScanRepair::BackupSelected(const std::vector<RepairRow>& rows) {
     }
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
     std::vector<qv::BackupEntry> written;
+    m_results.assign(rows.size(), RepairRowResult::Unchecked);
     for (size_t i = 0; i < rows.size(); ++i) {
+        if ((i & 63) == 0) Report(RepairProgress::kBackingUp, i, rows.size());
         const ScanFinding& f = rows[i].finding;
         if (!rows[i].checked || (f.kind != "VAL" && f.kind != "KEY") || IsProtected(f)) continue;
-        if (!ExistsInRegistry(f)) continue;  // already gone: nothing to keep, nothing to delete
+        if (!ExistsInRegistry(f)) {
+            // Nothing to keep, and nothing the repair may delete: the backup does not hold it.
+            m_results[i] = RepairRowResult::NotInRegistry;
+            continue;
+        }
         qv::BackupEntry entry{f.rootKey, f.key, f.kind == "VAL" ? f.description : "", f.kind == "KEY"};
         std::string refusal = prefix ? qv::BackupRefusal(prefix->Registry(), entry) : std::string("no prefix");
         if (!refusal.empty()) {
@@ -169,29 +197,39 @@ bool CScanRepair::BackupSelected(const std::vector<RepairRow>& rows) {
 RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
     m_leftAlone.assign(rows.size(), false);
     m_repaired = 0;
-    if (MessageBoxA(nullptr, std::string(StringText(189)).c_str(), std::string(StringText(187)).c_str(),
-                    MB_YESNO | MB_ICONINFORMATION) != IDYES)
+    if (m_results.size() != rows.size()) m_results.assign(rows.size(), RepairRowResult::Unchecked);
+    if (Tell(std::string(StringText(189)), std::string(StringText(187)), MB_YESNO | MB_ICONINFORMATION) != IDYES)
         return RepairOutcome::Declined;
     for (const auto& [row, why] : m_refused) m_leftAlone[row] = true;
     std::string skipped;
     qv::RegistryBatch batch;
     for (size_t i = 0; i < rows.size(); ++i) {
+        if ((i & 63) == 0) Report(RepairProgress::kRemoving, i, rows.size());
         const RepairRow& row = rows[i];
-        if (!row.checked || m_leftAlone[i]) continue;
+        if (!row.checked) continue;
+        if (m_leftAlone[i]) {
+            m_results[i] = RepairRowResult::LeftAlone;
+            continue;
+        }
         const ScanFinding& f = row.finding;
         if (IsProtected(f)) {
             m_leftAlone[i] = true;
+            m_results[i] = RepairRowResult::LeftAlone;
             skipped += f.rootKey + "\\" + f.key + (f.kind == "VAL" ? " (" + f.description + ")" : "") + "\n";
             continue;
         }
         ++m_repaired;
-        if (f.kind != "VAL" && f.kind != "KEY") continue;
+        if (f.kind != "VAL" && f.kind != "KEY") {
+            m_results[i] = RepairRowResult::NothingToRemove;
+            continue;
+        }
+        if (m_results[i] == RepairRowResult::NotInRegistry) continue;
         HKEY root = CRegExportWriter::RootFromName(f.rootKey);
-        if (f.kind == "VAL")
-            CSystem32::DeleteRegistryValue(f.key, f.description, root);
-        else
-            CSystem32::DeleteRegistryKey(f.key, root);
+        const int deleted = f.kind == "VAL" ? CSystem32::DeleteRegistryValue(f.key, f.description, root)
+                                            : CSystem32::DeleteRegistryKey(f.key, root);
+        m_results[i] = deleted ? RepairRowResult::Removed : RepairRowResult::NotInRegistry;
     }
+    Report(RepairProgress::kSaving, 0, 0);
     // The backup was taken from what this process read: when another program changed the
     // files since, the deletions are not put on top of its version (they could remove what
     // the backup does not hold).
@@ -202,6 +240,7 @@ RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
     if (saved != ERROR_SUCCESS) {
         m_problem = std::string(StringText(903)) + batch.Error();
         m_repaired = 0;
+        m_results.assign(rows.size(), RepairRowResult::Unchecked);
         return RepairOutcome::RegistryRefused;
     }
     std::string notes;
@@ -212,7 +251,7 @@ RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
         for (const auto& [row, why] : m_refused) notes += why + "\n";
     }
     if (!notes.empty())
-        MessageBoxA(nullptr, notes.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONWARNING);
+        Tell(notes, std::string(StringText(107)), MB_OK | MB_ICONWARNING);
     return RepairOutcome::Repaired;
 }
 
@@ -221,12 +260,13 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const
     m_deletedTempInternetFiles = m_deletedCookies = 0;
     m_backupPath.clear();
     m_leftAlone.assign(rows.size(), false);
+    m_results.assign(rows.size(), RepairRowResult::Unchecked);
     m_repaired = 0;
     // A repair that cannot write the registry makes no backup and asks nothing.
     m_problem = WriteRefusal(rows);
     if (!m_problem.empty()) {
         m_problem = std::string(StringText(903)) + m_problem;
-        MessageBoxA(nullptr, m_problem.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONERROR);
+        Tell(m_problem, std::string(StringText(107)), MB_OK | MB_ICONERROR);
         return RepairOutcome::RegistryRefused;
     }
     // The backup and the deletions work on the files as they are now, not as they were when
@@ -236,8 +276,7 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const
         prefix->Registry().ReloadChangedFiles();
     }
     if (!BackupSelected(rows)) {
-        MessageBoxA(nullptr, (std::string(StringText(901)) + m_problem).c_str(), std::string(StringText(107)).c_str(),
-                    MB_OK | MB_ICONERROR);
+        Tell(std::string(StringText(901)) + m_problem, std::string(StringText(107)), MB_OK | MB_ICONERROR);
         return RepairOutcome::BackupIncomplete;
     }
     RepairOutcome outcome = RepairSelected(rows);
@@ -249,15 +288,17 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const
             m_store.DiscardBackup(m_backupPath);
             m_backupPath.clear();
         }
-        MessageBoxA(nullptr, m_problem.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONERROR);
+        Tell(m_problem, std::string(StringText(107)), MB_OK | MB_ICONERROR);
         return outcome;
     }
     if (outcome != RepairOutcome::Repaired) return outcome;
     for (const auto* notes :
          {&stores.m_aShortcutFolderNotes, &stores.m_aTempInternetFolderNotes, &stores.m_aCookieFolderNotes})
         m_notes.insert(m_notes.end(), notes->begin(), notes->end());
+    Report(RepairProgress::kFiles, 0, 0);
     m_deletedTempInternetFiles = DeleteTempInternetFiles(stores.m_aTempInternetFileRecords);
     m_deletedCookies = DeleteCookies(stores.m_aCookieFileRecords);
+    Report(RepairProgress::kDone, 0, 0);
     return outcome;
 }
 

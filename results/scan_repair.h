@@ -8,6 +8,8 @@
 // entries, whatever its texts say.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,23 @@ struct RepairRow {
     bool checked = false;
 };
 
+// What a repair did with one row.
+enum class RepairRowResult {
+    Unchecked,        // not asked for
+    Removed,          // its registry entry was deleted
+    NotInRegistry,    // its entry was not in the registry (gone already, or the row names none)
+    NothingToRemove,  // a file row: the repair takes it off the list and changes nothing
+    LeftAlone,        // protected, or its backup could not bring it back: it stays listed
+};
+
+// Where a running repair stands; written by the repair, read by another thread.
+struct RepairProgress {
+    enum Phase { kStarting, kBackingUp, kRemoving, kSaving, kFiles, kDone };
+    std::atomic<int> phase{kStarting};
+    std::atomic<size_t> done{0};
+    std::atomic<size_t> total{0};
+};
+
 enum class RepairOutcome {
     Repaired,           // deleted; the checked rows are to be taken off the list
     Declined,           // the user said no: nothing changed but the backup file
@@ -29,7 +48,17 @@ enum class RepairOutcome {
 
 class CScanRepair {
 public:
-    explicit CScanRepair(CBackupStore& store) : m_store(store) {}
+    // How the repair asks and tells the user: a message box's text, caption and type in, the
+    // answer (IDYES, IDOK, ...) out.
+    using Messenger = std::function<int(const std::string& text, const std::string& caption, unsigned type)>;
+
+    // Asks and tells through the platform's message box.
+    explicit CScanRepair(CBackupStore& store);
+
+    // A repair on a worker thread asks through the window's thread instead.
+    void SetMessenger(Messenger messenger) { m_messenger = std::move(messenger); }
+    // Reports its steps here while it runs (null: nowhere).
+    void SetProgress(RepairProgress* progress) { m_progress = progress; }
 
     // Writes the checked rows' registry data into a new partial backup file. True when every
     // entry that exists was written completely, the file read back gives exactly that data,
@@ -64,6 +93,9 @@ public:
     const std::vector<std::pair<size_t, std::string>>& Refused() const { return m_refused; }
     // The number of checked rows the last repair took care of.
     size_t RepairedCount() const { return m_repaired; }
+    // What the last repair did with each row, and how many entries it really removed.
+    const std::vector<RepairRowResult>& RowResults() const { return m_results; }
+    size_t RemovedCount() const;
 
     const std::string& BackupPath() const { return m_backupPath; }
     // Why the last FixSelected did not repair, for the user.
@@ -78,8 +110,13 @@ private:
     // Why the registry cannot be written now (Wine running, an unreadable hive); empty when
     // it can.
     std::string WriteRefusal(const std::vector<RepairRow>& rows) const;
+    int Tell(const std::string& text, const std::string& caption, unsigned type) const;
+    void Report(int phase, size_t done, size_t total) const;
 
     CBackupStore& m_store;
+    Messenger m_messenger;
+    RepairProgress* m_progress = nullptr;
+    std::vector<RepairRowResult> m_results;
     std::string m_backupPath;
     std::string m_problem;
     std::vector<std::pair<size_t, std::string>> m_refused;

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/text/shell_word.h"
+
 namespace qv {
 
 namespace fs = std::filesystem;
@@ -165,31 +167,6 @@ std::string WineRunningMessage(const fs::path& prefix, const WineServerStatus& s
       << StopWineCommand(prefix) << "  -- then try again.";
     return m.str();
 }
-
-namespace {
-
-// A word for the shell, in single quotes where it holds anything but plain characters.
-std::string ShellWord(const std::string& word) {
-    bool plain = !word.empty();
-    for (char c : word) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '/' || c == '.' || c == '_' || c == '-' || c == '+' || c == ',' || c == ':' ||
-                        c == '@' || c == '%';
-        if (!ok) plain = false;
-    }
-    if (plain) return word;
-    std::string out = "'";
-    for (char c : word) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
-}  // namespace
 
 std::string StopWineCommand(const fs::path& prefix) {
     return "WINEPREFIX=" + ShellWord(prefix.string()) + " wineserver -k";
