@@ -11,6 +11,8 @@
 
 #include "app/string_table.h"
 #include "backup/backup_store.h"
+#include "platform/prefix/prefix.h"
+#include "results/repair_summary.h"
 #include "scan/optimize_registry_page.h"
 #include "shell/quorvane_main_dlg.h"
 #include "vendor/ui/ui_font.h"
@@ -18,8 +20,47 @@
 namespace {
 
 int g_fixPauseMilliseconds = 200;
+constexpr int kFixTimerId = 1048;
+constexpr int kRestartTimerId = 1049;
+
+// "12,345": counts of rows read better with thousands marked.
+std::string Grouped(size_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+// What the bar's line says for a repair's step.
+std::string FixStepText(int phase, size_t done, size_t total) {
+    switch (phase) {
+    case RepairProgress::kBackingUp:
+        return "Backing up the selected entries (" + Grouped(done) + " of " + Grouped(total) + " rows)\u2026";
+    case RepairProgress::kRemoving:
+        return "Removing the selected entries (" + Grouped(done) + " of " + Grouped(total) + " rows)\u2026";
+    case RepairProgress::kSaving:
+        return "Saving the registry\u2026";
+    case RepairProgress::kFiles:
+        return "Deleting cached internet files and cookies\u2026";
+    default:
+        return "Preparing the repair\u2026";
+    }
+}
 
 }  // namespace
+
+// One repair on the page's worker: its own backup store and repair, the rows as they were
+// when Fix was pressed, and the cached files the scan counted.
+struct CTopicDlgScanResult::FixJob {
+    CBackupStore store;
+    CScanRepair repair{store};
+    RepairProgress progress;
+    std::vector<RepairRow> rows;
+    CFindingStores files;
+    RepairOutcome outcome = RepairOutcome::Declined;
+};
 
 std::string ScanResultColumnSpec() {
     // The visible columns share the list's 450 pixels so that a category name (beside its
@@ -34,7 +75,14 @@ void CTopicDlgScanResult::SetFixPause(int milliseconds) {
     g_fixPauseMilliseconds = milliseconds < 0 ? 0 : milliseconds;
 }
 
-CTopicDlgScanResult::CTopicDlgScanResult(wxWindow* parent) : CTopicDlg(130, parent) {}
+CTopicDlgScanResult::CTopicDlgScanResult(wxWindow* parent) : CTopicDlg(130, parent), m_fixTimer(this, kFixTimerId), m_restartTimer(this, kRestartTimerId) {}
+
+CTopicDlgScanResult::~CTopicDlgScanResult() {
+    // A repair still running finishes its save (a question it is waiting on counts as
+    // declined once the page is gone), and reports to nobody.
+    if (m_pTarget) m_pTarget->Detach();
+    if (m_fixWorker.joinable()) m_fixWorker.join();
+}
 
 bool CTopicDlgScanResult::OnInitDialog() {
     m_pTarget = std::make_unique<CUiTarget>(this);
@@ -45,30 +93,50 @@ bool CTopicDlgScanResult::OnInitDialog() {
     const std::string tip = std::string(StringText(222));
     m_btnFix.SetToolTipText(&tip, 1);
 
-    m_list.Create(this, 1045, wxRect(16, 73, 473, 180));
+    // The list leaves room under it for the strip that shows the selected row in full.
+    m_list.Create(this, 1045, wxRect(16, 73, 473, 138));
+    m_pDetails = new CFindingDetailsStrip(this, wxRect(16, 214, 473, 44));
     // The toolkit's check box cannot be drawn smaller than its indicator: it keeps its own
     // size at the box's place, and the caption follows it.
-    m_pSelectAll = new wxCheckBox(this, 1046, "", wxPoint(16, 257));
-    CreatePageLabel(m_lblCaption, this, 1047, wxRect(32, 257, 473, 18), false);
+    m_pSelectAll = new wxCheckBox(this, 1046, "", wxPoint(16, 261));
+    CreatePageLabel(m_lblCaption, this, 1047, wxRect(32, 261, 473, 18), false);
+    // While a repair runs, its bar takes the Fix button's row.
+    m_pFixBar = new wxGauge(this, wxID_ANY, 1000, wxPoint(16, 296), wxSize(473, 12), wxGA_HORIZONTAL | wxGA_SMOOTH);
+    m_pFixBar->Hide();
 
     PlaceTitleBanner(m_title);
-    m_list.SetSize(16, 73, 473, 180);
-    m_pSelectAll->Move(16, 257);
+    m_list.SetSize(16, 73, 473, 138);
+    m_pSelectAll->Move(16, 261);
     const int captionX = std::max(32, 16 + m_pSelectAll->GetSize().GetWidth() + 2);
-    m_lblCaption.SetSize(captionX, 257 + (m_pSelectAll->GetSize().GetHeight() - 18) / 2, 489 - captionX, 18);
-    m_btnFix.Move(246, 280);
-    for (wxWindow* w : std::initializer_list<wxWindow*>{&m_list, m_pSelectAll, &m_lblCaption, &m_btnFix}) w->Show();
+    m_lblCaption.SetSize(captionX, 261 + (m_pSelectAll->GetSize().GetHeight() - 18) / 2, 489 - captionX, 18);
+    m_btnFix.Move(246, 282);
+    for (wxWindow* w : std::initializer_list<wxWindow*>{&m_list, m_pDetails, m_pSelectAll, &m_lblCaption, &m_btnFix})
+        w->Show();
 
     m_list.SetGridLines(true);
     m_list.SetCheckBoxes(true);
     m_list.SetColumns(ScanResultColumnSpec());
     m_pSelectAll->Bind(wxEVT_CHECKBOX, &CTopicDlgScanResult::OnSelectAll, this);
+    // The caption's "Select all" is the box's label: a click on it works the box.
+    m_lblCaption.Bind(wxEVT_LEFT_UP, &CTopicDlgScanResult::OnCaptionClick, this);
+    m_lblCaption.SetCursor(wxCursor(wxCURSOR_HAND));
+    Bind(EVT_CHECK_LIST_CHECKS_CHANGED, &CTopicDlgScanResult::OnChecksChanged, this);
+    m_list.Bind(wxEVT_LIST_ITEM_SELECTED, &CTopicDlgScanResult::OnRowSelected, this);
+    m_list.Bind(wxEVT_LIST_ITEM_DESELECTED, &CTopicDlgScanResult::OnRowSelected, this);
+    m_list.Bind(wxEVT_LIST_ITEM_FOCUSED, &CTopicDlgScanResult::OnRowSelected, this);
+    Bind(wxEVT_TIMER, &CTopicDlgScanResult::OnFixTimer, this, kFixTimerId);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { PromptRestart(); }, kRestartTimerId);
+    UpdateCheckControls();
     return true;
 }
 
 bool CTopicDlgScanResult::Show(bool show) {
     bool changed = CTopicDlg::Show(show);
-    if (changed && show) UpdateTotalCaption();
+    if (changed && show) {
+        UpdateTotalCaption();
+        UpdateCheckControls();
+        ShowSelectedRow();
+    }
     return changed;
 }
 
@@ -94,6 +162,7 @@ void CTopicDlgScanResult::ClearFindings() {
         return;
     }
     m_list.DeleteAllRows();
+    if (m_pSelectAll != nullptr) m_pSelectAll->SetValue(false);
 }
 
 std::vector<RepairRow> CTopicDlgScanResult::ReadRows() const {
@@ -102,11 +171,13 @@ std::vector<RepairRow> CTopicDlgScanResult::ReadRows() const {
     rows.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         RepairRow row;
-        row.finding.problem = m_list.CellText(i, 0);
-        row.finding.description = m_list.CellText(i, 1);
-        row.finding.key = m_list.CellText(i, 2);
-        row.finding.rootKey = m_list.CellText(i, 3);
-        row.finding.kind = m_list.CellText(i, 4);
+        const std::vector<std::string>& texts = m_list.RowTexts(i);
+        auto text = [&texts](size_t column) { return column < texts.size() ? texts[column] : std::string(); };
+        row.finding.problem = text(0);
+        row.finding.description = text(1);
+        row.finding.key = text(2);
+        row.finding.rootKey = text(3);
+        row.finding.kind = text(4);
         row.checked = m_list.IsChecked(i);
         rows.push_back(std::move(row));
     }
@@ -161,33 +232,164 @@ void CTopicDlgScanResult::OnSelectAll(wxCommandEvent&) {
         m_list.UncheckAll();
 }
 
+void CTopicDlgScanResult::OnCaptionClick(wxMouseEvent& event) {
+    event.Skip();
+    if (!m_pSelectAll->IsEnabled()) return;
+    // Only the words "Select all ..." before the run of blanks belong to the box.
+    const std::string text = m_lblCaption.GetText();
+    const std::string words = text.substr(0, text.find("  "));
+    wxClientDC dc(&m_lblCaption);
+    dc.SetFont(MakeUiFont("Tahoma", 13, 0, 0));
+    if (event.GetX() > dc.GetTextExtent(wxString::FromUTF8(words)).GetWidth() + 4) return;
+    m_pSelectAll->SetValue(!m_pSelectAll->GetValue());
+    wxCommandEvent click(wxEVT_CHECKBOX, m_pSelectAll->GetId());
+    click.SetInt(m_pSelectAll->GetValue() ? 1 : 0);
+    click.SetEventObject(m_pSelectAll);
+    OnSelectAll(click);
+}
+
+void CTopicDlgScanResult::OnChecksChanged(wxCommandEvent&) {
+    UpdateCheckControls();
+}
+
+void CTopicDlgScanResult::UpdateCheckControls() {
+    const int rows = m_list.GetItemCount();
+    const int checked = m_list.GetCheckedCount();
+    m_pSelectAll->SetValue(rows > 0 && checked == rows);
+    m_btnFix.EnableButton(HasWorkToFix() && !m_bFixRunning ? 1 : 0);
+    if (!m_btnFix.IsEnabled()) m_btnFix.SetDimmed(true);
+}
+
+void CTopicDlgScanResult::OnRowSelected(wxListEvent& event) {
+    event.Skip();
+    ShowSelectedRow();
+}
+
+void CTopicDlgScanResult::ShowSelectedRow() {
+    const long row = m_list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    if (row < 0 || row >= m_list.GetItemCount()) {
+        m_pDetails->ShowRowCount(m_list.GetItemCount());
+        return;
+    }
+    const std::vector<std::string>& texts = m_list.RowTexts(static_cast<int>(row));
+    if (texts.size() < 5) return;
+    m_pDetails->ShowDetails(ExplainFinding({texts[0], texts[1], texts[2], texts[3], texts[4]}));
+}
+
 // ---- repair ----------------------------------------------------------------------------
 
-void CTopicDlgScanResult::FixSelected() {
-    std::vector<RepairRow> rows = ReadRows();
-    CBackupStore store;
-    CScanRepair repair(store);
-    static const CFindingStores kNone;
+bool CTopicDlgScanResult::HasWorkToFix() const {
+    // Checked rows; or, with no rows listed at all, the cached files the scan counted.
+    if (m_list.GetCheckedCount() > 0) return true;
     const CFindingStores* stores = ScanStores();
-    RepairOutcome outcome = repair.FixSelected(rows, stores != nullptr ? *stores : kNone);
-    if (outcome != RepairOutcome::Repaired) {
-        // Declined, or nothing deleted for a reason the repair has already shown.
-        if (m_pMainDlg != nullptr) m_pMainDlg->ShowPage(0);
+    return m_list.GetItemCount() == 0 && stores != nullptr && stores->CachedFileCount() > 0;
+}
+
+void CTopicDlgScanResult::FixSelected() {
+    if (m_bFixRunning || !HasWorkToFix()) return;
+    auto job = std::make_shared<FixJob>();
+    job->rows = ReadRows();
+    if (const CFindingStores* stores = ScanStores()) {
+        job->files.m_aShortcutFolderNotes = stores->m_aShortcutFolderNotes;
+        job->files.m_aTempInternetFolderNotes = stores->m_aTempInternetFolderNotes;
+        job->files.m_aCookieFolderNotes = stores->m_aCookieFolderNotes;
+        job->files.m_aTempInternetFileRecords = stores->m_aTempInternetFileRecords;
+        job->files.m_aCookieFileRecords = stores->m_aCookieFileRecords;
+    }
+    job->repair.SetProgress(&job->progress);
+    // The repair's questions and messages are shown by the window's thread; once the page is
+    // gone nobody can answer, which counts as no.
+    CUiTarget* target = m_pTarget.get();
+    job->repair.SetMessenger([target](const std::string& text, const std::string& caption, unsigned type) {
+        int answer = (type & 0xF) == MB_OK ? IDOK : IDNO;
+        if (!target->Send([&] { answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), type); }))
+            return (type & 0xF) == MB_OK ? IDOK : IDNO;
+        return answer;
+    });
+    if (m_fixWorker.joinable()) m_fixWorker.join();
+    m_pFixJob = job;
+    SetFixRunning(true);
+    m_fixWorker = std::thread([this, job, target] {
+        job->outcome = job->repair.FixSelected(job->rows, job->files);
+        target->Post([this, job] { FixFinished(job); });
+    });
+}
+
+void CTopicDlgScanResult::SetFixRunning(bool running) {
+    m_bFixRunning = running;
+    // Nothing else may start meanwhile: no scan, no backup, no other prefix, no other page.
+    if (m_pMainDlg != nullptr) m_pMainDlg->EnableNavigation(!running);
+    m_list.Enable(!running);
+    m_pSelectAll->Enable(!running);
+    m_btnFix.Show(!running);
+    m_pFixBar->Show(running);
+    if (running) {
+        m_pFixBar->SetValue(0);
+        m_lblCaption.SetText(FixStepText(RepairProgress::kStarting, 0, 0));
+        m_fixTimer.Start(100);
+        wxBeginBusyCursor();
+    } else {
+        m_fixTimer.Stop();
+        wxEndBusyCursor();
+        ShowCaption();
+    }
+    UpdateCheckControls();
+}
+
+void CTopicDlgScanResult::OnFixTimer(wxTimerEvent&) {
+    if (!m_pFixJob) return;
+    const RepairProgress& p = m_pFixJob->progress;
+    const int phase = p.phase.load(std::memory_order_acquire);
+    const size_t done = p.done.load(std::memory_order_relaxed);
+    const size_t total = p.total.load(std::memory_order_relaxed);
+    // Backing up is the first half of the bar, removing the second; saving and the cached
+    // files run at its end.
+    int value = 0;
+    if (phase == RepairProgress::kBackingUp && total > 0) value = static_cast<int>(done * 500 / total);
+    if (phase == RepairProgress::kRemoving && total > 0) value = 500 + static_cast<int>(done * 450 / total);
+    if (phase >= RepairProgress::kSaving) value = 950 + (phase - RepairProgress::kSaving) * 20;
+    m_pFixBar->SetValue(std::min(value, 1000));
+    m_lblCaption.SetText(FixStepText(phase, done, total));
+}
+
+void CTopicDlgScanResult::FixFinished(const std::shared_ptr<FixJob>& job) {
+    if (m_fixWorker.joinable()) m_fixWorker.join();
+    m_pFixJob.reset();
+    SetFixRunning(false);
+    CScanRepair& repair = job->repair;
+    if (job->outcome != RepairOutcome::Repaired) {
+        // Declined, or nothing deleted for a reason the repair has already shown: the rows
+        // stay as they were, checks included, for another try.
+        m_sLastSummary.clear();
         return;
     }
     // The repaired rows leave the list; rows the repair refused to touch stay, unchecked.
+    const std::vector<RepairRow>& rows = job->rows;
     for (size_t i = 0; i < rows.size(); ++i) {
         if (rows[i].checked && repair.LeftAlone(i)) m_list.CheckItem(static_cast<long>(i), false);
     }
     m_list.DeleteCheckedRows();
-    UpdateTotalCaption();
-    if (!repair.Notes().empty()) {
-        std::string text(StringText(905));
-        for (const std::string& note : repair.Notes()) text += note + "\n";
-        MessageBoxA(nullptr, text.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONINFORMATION);
+    // The cached files are gone (or were left alone for the reasons given): counted no more.
+    if (m_pMainDlg != nullptr) {
+        if (auto* scanPage = dynamic_cast<CTopicDlgOptimizeRegistry*>(m_pMainDlg->m_pScanPage))
+            scanPage->ForgetCachedFiles();
     }
-    if (g_fixPauseMilliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(g_fixPauseMilliseconds));
-    PromptRestart();
+    UpdateTotalCaption();
+    ShowSelectedRow();
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    m_sLastSummary = RepairSummaryText(repair, rows, prefix ? prefix->Root() : std::filesystem::path());
+    std::string text = m_sLastSummary;
+    if (!repair.Notes().empty()) {
+        text += "\n\n" + std::string(StringText(905));
+        for (const std::string& note : repair.Notes()) text += note + "\n";
+    }
+    MessageBoxA(nullptr, text.c_str(), std::string(StringText(107)).c_str(), MB_OK | MB_ICONINFORMATION);
+    // The restart is offered after a short pause, during which the window goes on working.
+    if (g_fixPauseMilliseconds > 0) {
+        m_restartTimer.StartOnce(g_fixPauseMilliseconds);
+    } else {
+        PromptRestart();
+    }
 }
 
 void CTopicDlgScanResult::PromptRestart() {

@@ -1,17 +1,24 @@
 // CTopicDlgScanResult: the page that lists what the last scan found, one check-list row per
 // finding, and repairs the checked rows: partial backup, confirmation, deletions, removal of
-// the repaired rows, cached internet files and cookies, then the offer to restart.
+// the repaired rows, cached internet files and cookies, a summary, then the offer to restart.
 //
 // Rows arrive from the scan worker through the scan page, which hands them to this page on
-// the window's thread; the repair itself is the wx-free CScanRepair.
+// the window's thread. The selected row is shown in full in a strip under the list. The
+// repair itself is the wx-free CScanRepair; it runs on a worker of the page while a bar shows
+// how far it is, so the window stays responsive however many rows it removes. A declined or
+// failed repair leaves the list as it was.
 #pragma once
 
 #include <wx/checkbox.h>
+#include <wx/gauge.h>
+#include <wx/timer.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "results/check_list_ctrl.h"
+#include "results/finding_details_strip_ctrl.h"
 #include "results/scan_repair.h"
 #include "scan/scan_sinks.h"
 #include "shell/topic_dlg.h"
@@ -25,6 +32,7 @@ public:
     static constexpr int kFixCommand = 36877;
 
     explicit CTopicDlgScanResult(wxWindow* parent);
+    ~CTopicDlgScanResult() override;
 
     // IFindingSink, on the window's thread (a worker's call is sent there): a new row on top.
     void AddFinding(const ScanFinding& finding) override;
@@ -33,8 +41,11 @@ public:
     // Every listed row plus the cached internet files and cookies the last scan found.
     int TotalItemCount() const;
     void UpdateTotalCaption();
-    // The Fix button.
+    // The Fix button: starts the repair of the checked rows on the page's worker.
     void FixSelected();
+    bool FixRunning() const { return m_bFixRunning; }
+    // The last repair's account of itself, as the summary showed it.
+    const std::string& LastSummary() const { return m_sLastSummary; }
 
     // The pause between the repair and the restart prompt (tests shorten it). Default 200.
     static void SetFixPause(int milliseconds);
@@ -43,6 +54,8 @@ public:
     wxCheckBox& SelectAllBox() { return *m_pSelectAll; }
     std::string CaptionText() const { return m_sCaption; }
     CBMPButton& FixButton() { return m_btnFix; }
+    CFindingDetailsStrip& DetailsStrip() { return *m_pDetails; }
+    wxGauge& FixBar() { return *m_pFixBar; }
     // The rows as the repair reads them: five texts and the check state, from the top.
     std::vector<RepairRow> ReadRows() const;
 
@@ -55,7 +68,20 @@ protected:
     bool OnCommand(int id) override;
 
 private:
+    struct FixJob;
+
     void OnSelectAll(wxCommandEvent& event);
+    void OnCaptionClick(wxMouseEvent& event);
+    void OnChecksChanged(wxCommandEvent& event);
+    void OnRowSelected(wxListEvent& event);
+    void OnFixTimer(wxTimerEvent& event);
+    // Fix is offered while rows are checked and no repair runs; select-all shows whether
+    // every row is checked.
+    void UpdateCheckControls();
+    bool HasWorkToFix() const;
+    void ShowSelectedRow();
+    void SetFixRunning(bool running);
+    void FixFinished(const std::shared_ptr<FixJob>& job);
     void PromptRestart();
     void ShowCaption();
     const CFindingStores* ScanStores() const;
@@ -65,7 +91,15 @@ private:
     wxCheckBox* m_pSelectAll = nullptr;  // 1046
     CLabel m_lblCaption;               // 1047
     CBMPButton m_btnFix;               // 36877
+    CFindingDetailsStrip* m_pDetails = nullptr;
+    wxGauge* m_pFixBar = nullptr;
+    wxTimer m_fixTimer;
+    wxTimer m_restartTimer;
     std::string m_sCaption;            // the caption's text as the string table makes it
+    std::string m_sLastSummary;
+    bool m_bFixRunning = false;
+    std::shared_ptr<FixJob> m_pFixJob;
+    std::thread m_fixWorker;
     std::unique_ptr<CUiTarget> m_pTarget;
 };
 

@@ -32,3 +32,10 @@ void CFindingStores::Empty() {
                     &m_aMissingShortcuts, &m_aStartMenuShortcuts, &m_aShortcutFolderNotes})
         Release(*v);
 }
+
+void CFindingStores::ForgetCachedFiles() {
+    m_aCookieFiles.clear();
+    m_aTempInternetFiles.clear();
+    m_aCookieFileRecords.clear();
+    m_aTempInternetFileRecords.clear();
+}

@@ -62,6 +62,10 @@ struct CFindingStores {
     // notes), which their scanners empty themselves when they start.
     void Empty();
 
+    // After a repair has cleared the cached internet files and cookies: they are counted no
+    // more, and a second repair has none to delete.
+    void ForgetCachedFiles();
+
     // The cached internet files and cookies a repair clears.
     size_t CachedFileCount() const { return m_aCookieFiles.size() + m_aTempInternetFiles.size(); }
 };

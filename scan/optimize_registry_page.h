@@ -53,6 +53,7 @@ public:
 
     CScanEngine& Engine() { return m_engine; }
     const CFindingStores& Stores() const { return m_engine.m_stores; }
+    void ForgetCachedFiles() { m_engine.m_stores.ForgetCachedFiles(); }
 
     // Timings: the bar's timer period and a factor on the worker's pauses (tests and
     // measurements shorten them). Defaults 2000 ms and 1.

@@ -118,6 +118,14 @@ protected:
         ASSERT_TRUE(guitest::PumpUntil([&] { return dlg.m_pScanResultPage->IsShown(); }, std::chrono::seconds(20)));
     }
 
+    // Presses Fix and waits until the repair on the page's worker has ended and its messages
+    // (answered by the test) have been shown.
+    static void FixAndWait(CTopicDlgScanResult& page) {
+        page.FixButton().Click();
+        ASSERT_TRUE(guitest::PumpUntil([&] { return !page.FixRunning(); }, std::chrono::seconds(20)));
+        guitest::Pump();
+    }
+
     static std::vector<ScanFinding> Findings(const std::vector<RepairRow>& rows) {
         std::vector<ScanFinding> out;
         for (const RepairRow& r : rows) out.push_back(r.finding);
@@ -210,10 +218,12 @@ TEST_F(ScanToFixTest, FixWithRowsCheckedAtZeroThreeAndSevenDeletesExactlyThoseEn
     for (long row : {0L, 3L, 7L}) page.List().CheckItem(row, true);
 
     Answers answers({{std::string(StringText(187)), IDYES}, {std::string(StringText(188)), IDNO}});
-    page.FixButton().Click();
-    guitest::Pump();
+    FixAndWait(page);
 
-    EXPECT_EQ(answers.Asked(), (std::vector<std::string>{std::string(StringText(187)), std::string(StringText(188))}));
+    // The question, the summary, the restart.
+    EXPECT_EQ(answers.Asked(), (std::vector<std::string>{std::string(StringText(187)), std::string(StringText(107)),
+                                                         std::string(StringText(188))}));
+    EXPECT_EQ(page.LastSummary().rfind("Removed 3 entries from the registry.", 0), 0u) << page.LastSummary();
     std::vector<ScanFinding> expected;
     for (size_t i = 0; i < before.size(); ++i) {
         bool fixed = i == 0 || i == 3 || i == 7;
@@ -241,9 +251,15 @@ TEST_F(ScanToFixTest, FixClearsTheCachedFilesTheScanCountedAndNamesTheFoldersLef
     EXPECT_EQ(ScanPage().Stores().CachedFileCount(), 2u);
     const auto later = MakeFile(local + "INetCookies/later.txt");  // after the scan: stays
 
+    // Fix waits for a checked row.
+    EXPECT_FALSE(ResultPage().FixButton().IsEnabled());
+    ResultPage().List().CheckAll();
+    EXPECT_TRUE(ResultPage().FixButton().IsEnabled());
     Answers answers({{std::string(StringText(187)), IDYES}, {std::string(StringText(188)), IDNO}});
-    ResultPage().FixButton().Click();
-    guitest::Pump();
+    FixAndWait(ResultPage());
+    // The deleted files are counted no more.
+    EXPECT_EQ(ScanPage().Stores().CachedFileCount(), 0u);
+    EXPECT_EQ(ResultPage().TotalItemCount(), 0);
 
     EXPECT_EQ(answers.Asked(), (std::vector<std::string>{std::string(StringText(187)), std::string(StringText(107)),
                                                          std::string(StringText(188))}));
@@ -267,13 +283,16 @@ TEST_F(ScanToFixTest, DecliningTheConfirmationChangesNothingInTheRegistryOrTheLi
     for (const RepairRow& r : before) ASSERT_TRUE(r.checked);
 
     Answers answers({{std::string(StringText(187)), IDNO}});
-    page.FixButton().Click();
-    guitest::Pump();
+    FixAndWait(page);
 
     EXPECT_EQ(answers.Asked(), std::vector<std::string>{std::string(StringText(187))});
     for (const RepairRow& r : before) EXPECT_TRUE(EntryExists(r.finding)) << r.finding.description;
+    // The results stay on show, rows and checks as they were, for another try.
+    EXPECT_EQ(page.ReadRows().size(), before.size());
+    for (const RepairRow& r : page.ReadRows()) EXPECT_TRUE(r.checked);
     EXPECT_EQ(Findings(page.ReadRows()), Findings(before));
-    EXPECT_TRUE(m_dlg->m_pHomePage->IsShown());
+    EXPECT_TRUE(m_dlg->m_pScanResultPage->IsShown());
+    EXPECT_TRUE(page.FixButton().IsEnabled());
 }
 
 TEST_F(ScanToFixTest, ClosingDuringAScanWaitsForTheWorkerWithoutMovingTheBarOrTheStatus) {
