@@ -15,6 +15,7 @@
 #include "app/prefix_choice.h"
 #include "app/program_options.h"
 #include "app/quorvane_app_gui.h"
+#include "vendor/ui/toolkit_environment.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CQuorvaneApp);
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     for (std::string& a : args) rest.push_back(a.data());
     rest.push_back(nullptr);
     int count = static_cast<int>(rest.size()) - 1;
+    PrepareToolkitEnvironment();
     const int status = wxEntry(count, rest.data());
     // Another prefix was chosen in the window: the program starts again on it, as a fresh
     // start (no /startup scan).

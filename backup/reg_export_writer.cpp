@@ -249,19 +249,15 @@ void CRegExportWriter::ExportKeyValues(HKEY parent, const std::string& subkey, c
     std::string out = "\n[" + sectionPath + "]\n";
     std::string text;
     qv::RawValue v;
-    // Names are matched as the registry matches them, without regard to case, so that the
-    // backup holds the value that deleting this name removes.
-    const std::u16string wanted = qv::reg::ToUtf16(valueName);
-    for (DWORD i = 0; RegEnumValueRaw(key, i, v) == ERROR_SUCCESS; ++i) {
-        if (!valueName.empty() && !qv::reg::NamesEqual(qv::reg::ToUtf16(v.name), wanted)) continue;
-        if (v.name.empty()) {
+    auto append = [&](const qv::RawValue& value) {
+        if (value.name.empty()) {
             m_strNamePart = "@=";
         } else {
             // A quote inside a name is escaped too: written plain, it would end the name
             // early and the value could not be restored.
             m_strNamePart = "\"";
             // Line breaks too: a raw one would end the line inside the name.
-            for (char c : v.name) {
+            for (char c : value.name) {
                 if (c == '\\') m_strNamePart += "\\\\";
                 else if (c == '"') m_strNamePart += "\\\"";
                 else if (c == '\n') m_strNamePart += "\\n";
@@ -270,9 +266,16 @@ void CRegExportWriter::ExportKeyValues(HKEY parent, const std::string& subkey, c
             }
             m_strNamePart += "\"=";
         }
-        FormatRegValue(v.type, v.data.data(), static_cast<uint32_t>(v.data.size()), text);
+        FormatRegValue(value.type, value.data.data(), static_cast<uint32_t>(value.data.size()), text);
         out += m_strNamePart;
         out += text;
+    };
+    if (valueName.empty()) {
+        for (DWORD i = 0; RegEnumValueRaw(key, i, v) == ERROR_SUCCESS; ++i) append(v);
+    } else if (RegQueryValueRaw(key, valueName, v) == ERROR_SUCCESS) {
+        // Looked up as the registry looks names up, without regard to case, so that the
+        // backup holds the value that deleting this name removes, under its stored name.
+        append(v);
     }
     if (!WriteText(file, out)) m_bComplete = false;
 }

@@ -28,46 +28,11 @@
 #include "scan/optimize_registry_page.h"
 #include "shell/quorvane_main_dlg.h"
 #include "stale_entries_prefix.h"
+#include "ui_stall_meter.h"
 #include "vendor/core/system32.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-class StallMeter : public wxTimer {
-public:
-    static constexpr int kPeriod = 5;
-    StallMeter() { Start(kPeriod); }
-    void Notify() override {
-        Clock::time_point now = Clock::now();
-        if (m_last != Clock::time_point{}) {
-            double gap = std::chrono::duration<double, std::milli>(now - m_last).count() - kPeriod;
-            if (gap > m_worst) {
-                m_worst = gap;
-                m_worstAt = now;
-            }
-        }
-        m_last = now;
-    }
-    double Worst() const { return m_worst; }
-    Clock::time_point WorstAt() const { return m_worstAt; }
-
-private:
-    Clock::time_point m_last{};
-    double m_worst = 0;
-    Clock::time_point m_worstAt{};
-};
-
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override {
-        wxInitAllImageHandlers();
-        return true;
-    }
-};
-
-}  // namespace
+using qvbench::Clock;
 
 int main(int argc, char** argv) {
     const int kEntries = 100000;
@@ -78,7 +43,7 @@ int main(int argc, char** argv) {
     CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, "Jun,06 2009 7:05 PM",
                                 HKEY_LOCAL_MACHINE);
 
-    wxApp::SetInstance(new BenchApp);
+    wxApp::SetInstance(new qvbench::BenchApp);
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return 2;
     delete wxLog::SetActiveTarget(new wxLogStderr);
     int code = 0;
@@ -87,19 +52,11 @@ int main(int argc, char** argv) {
         wxEventLoopActivator activate(&loop);
         auto* dlg = new CQuorvaneDlg("\"Z:\\quorvane\"");
         dlg->CreateMainWindow();
-        auto pump = [](auto done) {
-            while (!done()) {
-                wxEventLoopBase* active = wxEventLoopBase::GetActive();
-                while (active->Pending()) active->Dispatch();
-                active->ProcessIdle();
-                wxTheApp->ProcessPendingEvents();
-                wxMilliSleep(1);
-            }
-        };
+        auto pump = [](auto done) { qvbench::PumpUntil(done); };
         pump([dlg] { return dlg->HostWindow()->IsShownOnScreen(); });
         auto* scan = dynamic_cast<CTopicDlgOptimizeRegistry*>(dlg->m_pScanPage);
         auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage);
-        StallMeter meter;
+        qvbench::StallMeter meter;
         Clock::time_point t0 = Clock::now();
         dlg->StartScan();
         pump([dlg] { return !dlg->ScanRun().IsRunning() && dlg->m_pScanResultPage->IsShown(); });
@@ -108,7 +65,8 @@ int main(int argc, char** argv) {
         const int rows = results->List().GetItemCount();
         std::printf("scan under the GUI: %d rows from %d entries in %.2f s (%.0f entries/s)\n", rows, 2 * kEntries,
                     seconds, 2 * kEntries / seconds);
-        std::printf("longest stall of the window's thread: %.1f ms, ending %.2f s into the scan\n", meter.Worst(),
+        std::printf("longest stall of the window's thread: %.1f ms (budget %.0f ms), ending %.2f s into the scan\n",
+                    meter.Worst(), qvbench::kStallBudgetMs,
                     std::chrono::duration<double>(meter.WorstAt() - t0).count());
         std::printf("status texts posted: %llu, deliveries to the window: %llu\n",
                     static_cast<unsigned long long>(scan->StatusMailbox().PutCount()),

@@ -191,8 +191,20 @@ uint32_t CCheckListCtrl::CallerValue(int row) const {
     return ValidRow(row) ? m_rows[static_cast<size_t>(row)].callerValue : 0;
 }
 
+void CCheckListCtrl::SetColumnShowsEnd(int column) {
+    m_endColumns.push_back(column);
+}
+
 wxString CCheckListCtrl::OnGetItemText(long item, long column) const {
-    return wxString::FromUTF8(CellText(static_cast<int>(item), static_cast<int>(column)));
+    wxString text = wxString::FromUTF8(CellText(static_cast<int>(item), static_cast<int>(column)));
+    if (std::find(m_endColumns.begin(), m_endColumns.end(), column) == m_endColumns.end()) return text;
+    // The room the list gives a cell's text: the column less its margins.
+    const int room = GetColumnWidth(static_cast<int>(column)) - 12;
+    if (room <= 0 || GetTextExtent(text).x <= room) return text;
+    const wxString dots = wxString::FromUTF8("\u2026");
+    size_t keep = text.length();
+    while (keep > 0 && GetTextExtent(dots + text.Right(keep)).x > room) keep = keep > 8 ? keep - keep / 8 : keep - 1;
+    return dots + text.Right(keep);
 }
 
 bool CCheckListCtrl::OnGetItemIsChecked(long item) const {

@@ -48,6 +48,10 @@ public:
         return InsertRow(index, std::vector<std::string>{std::string(texts)...});
     }
 
+    // A column whose long texts are shown by their end ("…\App Paths\tool.exe"), where a
+    // path tells most; the row's text itself stays whole.
+    void SetColumnShowsEnd(int column);
+
     void SetGridLines(bool on);
     void SetCheckBoxes(bool on);
 
@@ -99,6 +103,7 @@ private:
     void OnMotion(wxMouseEvent& event);
 
     std::deque<Row> m_rows;
+    std::vector<int> m_endColumns;
     size_t m_checked = 0;
     long m_tipRow = -1;
 };

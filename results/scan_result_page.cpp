@@ -116,6 +116,7 @@ bool CTopicDlgScanResult::OnInitDialog() {
     m_list.SetGridLines(true);
     m_list.SetCheckBoxes(true);
     m_list.SetColumns(ScanResultColumnSpec());
+    m_list.SetColumnShowsEnd(2);
     m_pSelectAll->Bind(wxEVT_CHECKBOX, &CTopicDlgScanResult::OnSelectAll, this);
     // The caption's "Select all" is the box's label: a click on it works the box.
     m_lblCaption.Bind(wxEVT_LEFT_UP, &CTopicDlgScanResult::OnCaptionClick, this);

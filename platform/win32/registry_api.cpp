@@ -263,14 +263,21 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
             LONG r = ReturnName(k.keyClass.value_or(u""), lpClass, lpcchClass);
             if (r != ERROR_SUCCESS) return r;
         }
+        // The longest names and data are measured only when asked for: a caller that wants
+        // the counts of a key with tens of thousands of values does not pay for them.
         DWORD maxSub = 0, maxClass = 0, maxName = 0, maxData = 0;
-        for (const auto& s : k.Subkeys()) {
-            maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(reg::ToUtf8(s->Name()).size()));
-            if (s->keyClass) maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(reg::ToUtf8(*s->keyClass).size()));
+        if (lpcbMaxSubKeyLen || lpcbMaxClassLen) {
+            for (const auto& s : k.Subkeys()) {
+                maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(reg::ToUtf8(s->Name()).size()));
+                if (s->keyClass)
+                    maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(reg::ToUtf8(*s->keyClass).size()));
+            }
         }
-        for (const reg::Value& v : k.Values()) {
-            maxName = std::max<DWORD>(maxName, static_cast<DWORD>(reg::ToUtf8(v.name).size()));
-            maxData = std::max<DWORD>(maxData, static_cast<DWORD>(ToAnsiData(v).size()));
+        if (lpcbMaxValueNameLen || lpcbMaxValueLen) {
+            for (const reg::Value& v : k.Values()) {
+                maxName = std::max<DWORD>(maxName, static_cast<DWORD>(reg::ToUtf8(v.name).size()));
+                maxData = std::max<DWORD>(maxData, static_cast<DWORD>(ToAnsiData(v).size()));
+            }
         }
         if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k.Subkeys().size());
         if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;

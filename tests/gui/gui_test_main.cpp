@@ -8,6 +8,7 @@
 #include <wx/log.h>
 
 #include "platform/win32/command_line.h"
+#include "vendor/ui/toolkit_environment.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     qv::SetCommandLineArgs(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     wxApp::SetInstance(new GuiTestApp);
+    PrepareToolkitEnvironment();
     if (!wxEntryStart(argc, argv)) return 2;
     if (!wxTheApp->CallOnInit()) return 2;
     delete wxLog::SetActiveTarget(new wxLogStderr);

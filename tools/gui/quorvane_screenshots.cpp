@@ -33,6 +33,7 @@
 #include "shell/quorvane_main_dlg.h"
 #include "vendor/core/system32.h"
 #include "vendor/ui/skin_bitmap.h"
+#include "vendor/ui/toolkit_environment.h"
 
 namespace {
 
@@ -249,6 +250,7 @@ wxIMPLEMENT_APP_NO_MAIN(ScreenshotApp);
 
 int main(int argc, char** argv) {
     qv::SetCommandLineArgs(argc, argv);
+    PrepareToolkitEnvironment();
     int code = wxEntry(argc, argv);
     return code != 0 ? code : (g_failures != 0 ? 1 : 0);
 }
