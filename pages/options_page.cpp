@@ -34,7 +34,7 @@ bool CTopicDlgOptions::OnInitDialog() {
     for (const Row& row : rows) {
         row.box = new wxCheckBox(this, row.boxId, "", wxPoint(16, row.y));
         const wxSize box = row.box->GetSize();
-        const int x = std::max(33, 16 + box.GetWidth() + 2);
+        const int x = std::max(33, 16 + box.GetWidth() + 6);
         CreatePageLabel(row.label, this, row.labelId, wxRect(x, row.y + (box.GetHeight() - 15) / 2, row.width, 15),
                         false, LoadStringText(row.text));
         row.label.SetLink(true);

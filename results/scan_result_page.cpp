@@ -107,7 +107,7 @@ bool CTopicDlgScanResult::OnInitDialog() {
     PlaceTitleBanner(m_title);
     m_list.SetSize(16, 73, 473, 138);
     m_pSelectAll->Move(16, 261);
-    const int captionX = std::max(32, 16 + m_pSelectAll->GetSize().GetWidth() + 2);
+    const int captionX = std::max(32, 16 + m_pSelectAll->GetSize().GetWidth() + 6);
     m_lblCaption.SetSize(captionX, 261 + (m_pSelectAll->GetSize().GetHeight() - 18) / 2, 489 - captionX, 18);
     m_btnFix.Move(246, 282);
     for (wxWindow* w : std::initializer_list<wxWindow*>{&m_list, m_pDetails, m_pSelectAll, &m_lblCaption, &m_btnFix})

@@ -21,8 +21,8 @@ inline constexpr ButtonSpec kScanButton{cmd::kScan, 1, 41, {131, 133, 132, 205},
 inline constexpr ButtonSpec kQuickBootButton{cmd::kQuickBoot, 1, 110, {234, 233, 232, 235}, 0xC0C0C0, 0, 194};
 inline constexpr ButtonSpec kBackupButton{cmd::kBackup, 1, 179, {137, 139, 138, 206}, 0xC0C0C0, 0, 104};
 inline constexpr ButtonSpec kOptionsButton{cmd::kOptions, 1, 248, {142, 141, 140, 209}, 0xC0C0C0, 0, 105};
-inline constexpr ButtonSpec kMinimizeButton{cmd::kMinimize, 621, 3, {154, 153, 158, 158}, 0x00FF00, 0x080808, 111};
-inline constexpr ButtonSpec kCloseButton{cmd::kClose, 646, 3, {157, 156, 155, 155}, 0x00FF00, 0x080808, 112};
+inline constexpr ButtonSpec kMinimizeButton{cmd::kMinimize, 621, 6, {154, 153, 158, 158}, 0x00FF00, 0x080808, 111};
+inline constexpr ButtonSpec kCloseButton{cmd::kClose, 646, 6, {157, 156, 155, 155}, 0x00FF00, 0x080808, 112};
 
 inline constexpr int kPageX = 185;
 inline constexpr int kPageY = 41;

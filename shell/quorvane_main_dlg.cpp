@@ -134,7 +134,7 @@ void CQuorvaneDlg::CreateButtons() {
     CreateButton(m_btnMinimize, kMinimizeButton, this, StringText(111));
     CreateButton(m_btnClose, kCloseButton, this, StringText(112));
     // The help menu's way in: a link in the title bar beside the window buttons.
-    m_lblHelp.Create(this, cmd::kHelpMenuLink, wxRect(572, 7, 40, 20), "Help");
+    m_lblHelp.Create(this, cmd::kHelpMenuLink, wxRect(572, 11, 40, 20), "Help");
     m_lblHelp.SetTextColor(RGB(0xE9, 0xEF, 0xF8));
     m_lblHelp.SetFont("Tahoma", 13, 0, 0);
     m_lblHelp.SetLink(true);
@@ -145,7 +145,7 @@ void CQuorvaneDlg::CreatePrefixLabel() {
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
     const std::filesystem::path root = prefix ? prefix->Root() : std::filesystem::path();
     const std::string name = PrefixDisplayName(qv::DiscoverPrefixes(qv::ProcessDiscoveryEnvironment()), root);
-    m_lblPrefix.Create(this, cmd::kPrefixChooserLink, wxRect(318, 7, 246, 20), "Prefix: " + name + " \u25BE");
+    m_lblPrefix.Create(this, cmd::kPrefixChooserLink, wxRect(318, 11, 246, 20), "Prefix: " + name + " \u25BE");
     m_lblPrefix.SetTextColor(RGB(0xE9, 0xEF, 0xF8));
     m_lblPrefix.SetFont("Tahoma", 13, 0, 0);
     m_lblPrefix.SetWordWrap(0);

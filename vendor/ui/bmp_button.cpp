@@ -2,6 +2,7 @@
 
 #include <wx/dcbuffer.h>
 #include <wx/tooltip.h>
+#include <wx/weakref.h>
 
 #include <windows.h>
 
@@ -32,6 +33,10 @@ int CBMPButton::Create(const std::string& /*caption*/, DWORD /*style*/, unsigned
                       wxEVT_LEFT_DCLICK, wxEVT_MOTION}) {
         Bind(type, &CBMPButton::OnMouse, this);
     }
+    // Space and Return press the focused button; they are taken as the toolkit first offers
+    // them (the char hook starts at the focused window), before any page or dialog can give
+    // them another meaning.
+    Bind(wxEVT_CHAR_HOOK, &CBMPButton::OnKeyDown, this);
     Bind(wxEVT_KEY_DOWN, &CBMPButton::OnKeyDown, this);
     Bind(wxEVT_MOUSE_CAPTURE_LOST, &CBMPButton::OnCaptureLost, this);
     Bind(wxEVT_SET_FOCUS, &CBMPButton::OnFocusChange, this);
@@ -106,9 +111,26 @@ void CBMPButton::Click() {
         MessageBoxA(nullptr, m_unavailable.c_str(), "Quorvane", MB_OK | MB_ICONINFORMATION);
         return;
     }
+    // What the command opens (a menu, a pop-up) keeps the mouse's leaving from this button;
+    // once it returns, the hover look follows where the mouse really is.
+    wxWeakRef<CBMPButton> self(this);
+    struct HoverCheck {
+        wxWeakRef<CBMPButton>& button;
+        ~HoverCheck() {
+            if (button && !button->IsBeingDeleted()) button->SyncHoverWithMouse();
+        }
+    } check{self};
     wxCommandEvent event(wxEVT_BUTTON, m_nCommandId);
     event.SetEventObject(this);
     ProcessWindowEvent(event);
+}
+
+void CBMPButton::SyncHoverWithMouse() {
+    const bool inside = IsShownOnScreen() && GetScreenRect().Contains(wxGetMousePosition());
+    if (inside == m_bHover && !m_bPressed) return;
+    m_bHover = inside && IsEnabled();
+    m_bPressed = false;
+    Refresh(false);
 }
 
 wxSize CBMPButton::DoGetBestSize() const {
@@ -135,6 +157,7 @@ void CBMPButton::OnPaint(wxPaintEvent&) {
     } else if (m_faces[face].IsOk()) {
         dc.DrawBitmap(m_faces[face], 0, 0, true);
     }
+    if (HasFocus() && m_bTakesFocus) DrawFocusRing(dc);
 }
 
 void CBMPButton::OnMouse(wxMouseEvent& event) {
@@ -179,6 +202,16 @@ void CBMPButton::OnKeyDown(wxKeyEvent& event) {
 void CBMPButton::OnCaptureLost(wxMouseCaptureLostEvent&) {
     m_bPressed = false;
     Refresh(false);
+}
+
+void CBMPButton::DrawFocusRing(wxDC& dc) {
+    // A dotted outline just inside the button's edge, in the skin's dark blue, so that the
+    // keyboard's place shows on light pages and on the dark navigation column alike.
+    const wxSize size = GetClientSize();
+    wxPen pen(wxColour(0x1F, 0x5F, 0xD6), 1, wxPENSTYLE_DOT);
+    dc.SetPen(pen);
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRoundedRectangle(2, 2, size.x - 4, size.y - 4, 6);
 }
 
 void CBMPButton::OnFocusChange(wxFocusEvent& event) {

@@ -46,6 +46,11 @@ public:
     // What a click does: sends the command to the parent.
     void Click();
     int CommandId() const { return m_nCommandId; }
+    // Whether the button is drawn under the mouse.
+    bool IsHovered() const { return m_bHover; }
+    // Takes the hover look from where the mouse is now (after a menu or pop-up kept the
+    // button from seeing it leave).
+    void SyncHoverWithMouse();
 
 protected:
     wxSize DoGetBestSize() const override;
@@ -58,6 +63,7 @@ private:
     void OnKeyDown(wxKeyEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
     void OnFocusChange(wxFocusEvent& event);
+    void DrawFocusRing(wxDC& dc);
 
     wxBitmap m_faces[4];
     const wxBitmap& DimmedFace();

@@ -1,5 +1,7 @@
 #include "vendor/ui/label.h"
 
+#include <wx/weakref.h>
+
 #include <wx/dcbuffer.h>
 
 #include "vendor/ui/skinable_dialog.h"
@@ -54,9 +56,19 @@ void CLabel::SetWordWrap(int on) {
 
 void CLabel::Click() {
     if (!m_bLink) return;
+    wxWeakRef<CLabel> self(this);
     wxCommandEvent event(wxEVT_BUTTON, m_nCommandId);
     event.SetEventObject(this);
     ProcessWindowEvent(event);
+    // A menu the click opened kept the mouse's leaving from the label: its underline follows
+    // where the mouse is now.
+    if (self && !IsBeingDeleted()) {
+        const bool inside = IsShownOnScreen() && GetScreenRect().Contains(wxGetMousePosition());
+        if (inside != m_bHover) {
+            m_bHover = inside;
+            Refresh(false);
+        }
+    }
 }
 
 wxSize CLabel::DoGetBestSize() const {

@@ -32,6 +32,8 @@ public:
     // may lie beyond the toolkit's window ids).
     void Click();
     int CommandId() const { return m_nCommandId; }
+    // Whether the label is drawn under the mouse (a link is underlined then).
+    bool IsHovered() const { return m_bHover; }
 
 protected:
     wxSize DoGetBestSize() const override;
