@@ -28,9 +28,9 @@ bool CQuorvaneApp::OnInit() {
         wxMessageBox(wxString::FromUTF8(e.what()), "Quorvane", wxOK | wxICON_ERROR);
         return false;
     }
-    for (const std::string& message : prefix->Registry().LoadMessages()) {
-        wxMessageBox(wxString::FromUTF8(message), "Quorvane", wxOK | wxICON_WARNING);
-    }
+    // What the loader reported is said on the home page and at the window's foot, in plain
+    // words, instead of in a row of boxes before the window opens.
+    (void)prefix;
 
     auto* dialog = new CQuorvaneDlg(GetCommandLineA());
     if (!dialog->CreateMainWindow()) {

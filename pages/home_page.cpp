@@ -1,5 +1,7 @@
 #include "pages/home_page.h"
 
+#include <windows.h>
+
 #include <wx/dcbuffer.h>
 
 #include "app/string_table.h"
@@ -77,6 +79,12 @@ bool CTopicTitleDlgHome::OnInitDialog() {
     MakeLabel(m_lblUpdateNotice, this, kUpdateNoticeId, wxRect(360, 240, 130, 20), true);
     MakeLabel(m_lblOfferCaption, this, kOfferCaptionId, wxRect(40, 265, 130, 20), false);
     MakeLabel(m_lblOffer, this, kOfferId, wxRect(173, 265, 300, 20), true);
+    // Under the status box: three lines of plain words about what stands in the way.
+    MakeLabel(m_lblPrefixNotice, this, kPrefixNoticeId, wxRect(16, 292, 472, 48), true);
+    m_lblPrefixNotice.SetWordWrap(1);
+    m_lblPrefixNotice.SetTextColor(RGB(0x9A, 0x4B, 0x00));
+    m_lblPrefixNotice.SetFont("Tahoma", 12, 0, 0);
+    m_lblPrefixNotice.Hide();
 
     // Layout.
     PlaceTitleBanner(m_title);
@@ -137,9 +145,20 @@ bool CTopicTitleDlgHome::OnCommand(int id) {
     case kOfferId:
         OnOfferClicked();
         return true;
+    case kPrefixNoticeId:
+        if (!m_sPrefixDetails.empty())
+            MessageBoxA(nullptr, m_sPrefixDetails.c_str(), "Quorvane", MB_OK | MB_ICONWARNING);
+        return true;
     default:
         return false;
     }
+}
+
+void CTopicTitleDlgHome::ShowPrefixNotice(const std::string& notice, const std::string& details) {
+    m_sPrefixDetails = details;
+    m_lblPrefixNotice.SetText(notice);
+    m_lblPrefixNotice.SetToolTip(wxString::FromUTF8(details));
+    m_lblPrefixNotice.Show(!notice.empty());
 }
 
 void CTopicTitleDlgHome::OnScanNow() {

@@ -25,6 +25,7 @@ public:
     static constexpr int kOfferCaptionId = 1061;
     static constexpr int kUpdateNoticeId = 1062;
     static constexpr int kOfferId = 1063;
+    static constexpr int kPrefixNoticeId = 1064;
 
     explicit CTopicTitleDlgHome(wxWindow* parent);
     ~CTopicTitleDlgHome() override;
@@ -38,6 +39,10 @@ public:
     CLabel& UpdateNoticeLabel() { return m_lblUpdateNotice; }
     CLabel& OfferCaptionLabel() { return m_lblOfferCaption; }
     CLabel& OfferLabel() { return m_lblOffer; }
+    // What stands in the way of changes (Wine running, a damaged registry file, a read-only
+    // prefix), in plain words under the status lines; a click shows `details`. Empty: hidden.
+    void ShowPrefixNotice(const std::string& notice, const std::string& details);
+    CLabel& PrefixNoticeLabel() { return m_lblPrefixNotice; }
     CBMPButton& ScanNowButton() { return m_btnScanNow; }
     // True once the update check that the page started has stored its result and the page
     // has shown it; false while it runs and when none was started.
@@ -69,4 +74,6 @@ private:
     CLabel m_lblUpdateNotice;                  // 1062
     CLabel m_lblOfferCaption;                  // 1061
     CLabel m_lblOffer;                         // 1063
+    CLabel m_lblPrefixNotice;
+    std::string m_sPrefixDetails;
 };

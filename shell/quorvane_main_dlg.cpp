@@ -162,13 +162,15 @@ void CQuorvaneDlg::StartPrefixStateWatch() {
     m_pStateBanner = new CPrefixStateBanner(this, wxRect(6, 394, 678, 23));
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
     if (!prefix) return;
-    // Read once now, so that the first page already says it, then watched.
-    const qv::WineServerStatus wine = qv::FindWineServer(prefix->Root());
-    ApplyPrefixState(PrefixStateOf(wine));
+    // Read once now, so that the first page already says it; Wine is then watched.
+    const PrefixState state = ReadPrefixState(prefix->Root(), &prefix->Registry());
+    ApplyPrefixState(state);
+    qv::WineServerStatus wine;
+    wine.running = state.wineRunning;
     CUiTarget* target = m_pUiTarget.get();
     m_pWineWatch = std::make_unique<qv::WineServerWatch>(
         prefix->Root(), wine, g_prefixWatchInterval, [this, target](const qv::WineServerStatus& now) {
-            target->Post([this, state = PrefixStateOf(now)] { ApplyPrefixState(state); });
+            target->Post([this, now] { ApplyPrefixState(WithWine(m_prefixState, now)); });
         });
 }
 
@@ -177,6 +179,8 @@ void CQuorvaneDlg::ApplyPrefixState(const PrefixState& state) {
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
     const std::filesystem::path root = prefix ? prefix->Root() : std::filesystem::path();
     if (m_pStateBanner != nullptr) m_pStateBanner->SetNotice(PrefixStateBanner(state), PrefixStateDetails(state, root));
+    if (auto* home = dynamic_cast<CTopicTitleDlgHome*>(m_pHomePage))
+        home->ShowPrefixNotice(PrefixStateNotice(state), PrefixStateDetails(state, root));
     const std::string reason = WritingUnavailableReason(state, root);
     for (CTopicDlg* page : Pages()) {
         if (page != nullptr) page->SetWritingUnavailable(reason);

@@ -9,10 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/prefix_state.h"
 #include "fake_wine_server.h"
 #include "platform/prefix/wine_server_watch.h"
 #include "platform/prefix/wineserver_guard.h"
+#include "platform/registry/registry_store.h"
 #include "temp_dir.h"
 
 namespace {
@@ -59,6 +63,47 @@ TEST(PrefixStateText, WineRunningIsExplainedWithTheCommandAndWhatStillWorks) {
     // The refusal of a write names the same safe command.
     EXPECT_NE(qv::WineRunningMessage(prefix, qv::WineServerStatus{true, 0, ""}).find(qv::StopWineCommand(prefix)),
               std::string::npos);
+}
+
+// What the home page says at start when the loader could not read a registry file safely
+// or the prefix cannot be written: which file, by its full path, and what that means.
+TEST(PrefixStateText, ADamagedFileOrAReadOnlyPrefixIsSaidInPlainWords) {
+    qvtest::TempDir temp;
+    const std::filesystem::path prefix = temp.path() / "My Prefix";
+    std::filesystem::create_directories(prefix);
+    qvtest::WriteFile(prefix / "system.reg",
+                      "WINE REGISTRY Version 2\n#arch=win64\n\n[Software\\\\Good] 1700000000\n\"ok\"=dword:00000001\n"
+                      "\n[Software\\\\Bad] 1700000000\n\"v\"=hex(zz):00\n");
+    qvtest::WriteFile(prefix / "user.reg", "WINE REGISTRY Version 2\n#arch=win64\n");
+    qv::RegistryStore store(prefix);
+    const PrefixState state = ReadPrefixState(prefix, &store);
+    ASSERT_EQ(state.unwritableFiles, std::vector<std::string>{(prefix / "system.reg").string()});
+    EXPECT_FALSE(state.wineRunning);
+
+    const std::string notice = PrefixStateNotice(state);
+    EXPECT_NE(notice.find("system.reg could not be read safely"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("not fixed or restored"), std::string::npos) << notice;
+    EXPECT_NE(PrefixStateBanner(state), "");
+    const std::string details = PrefixStateDetails(state, prefix);
+    // The full path, what it means, and the loader's own line with its line number.
+    EXPECT_NE(details.find((prefix / "system.reg").string() + " holds data that cannot be read safely"),
+              std::string::npos) << details;
+    EXPECT_NE(details.find("saving would lose that data"), std::string::npos) << details;
+    EXPECT_NE(details.find((prefix / "system.reg").string() + ":8:"), std::string::npos) << details;
+    // The other files can still be written, so the writing actions stay available.
+    EXPECT_EQ(WritingUnavailableReason(state, prefix), "");
+
+    // A prefix folder nobody may write to.
+    const std::filesystem::path locked = temp.path() / "locked";
+    std::filesystem::create_directories(locked);
+    qvtest::WriteFile(locked / "system.reg", "WINE REGISTRY Version 2\n#arch=win64\n");
+    ::chmod(locked.c_str(), 0555);
+    const PrefixState readOnly = ReadPrefixState(locked);
+    ::chmod(locked.c_str(), 0755);
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write to any folder";
+    EXPECT_TRUE(readOnly.readOnly);
+    EXPECT_NE(PrefixStateNotice(readOnly).find("read-only"), std::string::npos);
+    EXPECT_NE(WritingUnavailableReason(readOnly, locked).find(locked.string()), std::string::npos);
 }
 
 // Reports of a watch, gathered across its thread.

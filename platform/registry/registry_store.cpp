@@ -85,7 +85,8 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
                              std::string* outArch, FileIdentity* outId) const {
     // Read, then check that the file we read is still the one the path names.
     for (int attempt = 0;; ++attempt) {
-        HiveFileContent file = ReadHiveFile(h.file, FileNameOf(h.branch));
+        // Messages name the file by its full path: a user with many prefixes must know which.
+        HiveFileContent file = ReadHiveFile(h.file, h.file.string());
         FileIdentity after = Identify(h.file);
         FileIdentity read = file.state == HiveFileContent::State::Read ? IdentityOf(file.info) : after;
         if (read != after && attempt < 5) continue;
@@ -109,7 +110,7 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
         const std::string& text = file.text;
         // Sections written below a link key land under the link's target, as Wine loads
         // them; only targets inside the same branch can be resolved while loading.
-        reg::ParsedHive parsed = reg::ParseWineHive(text, FileNameOf(h.branch), reg::NowAsFileTime(),
+        reg::ParsedHive parsed = reg::ParseWineHive(text, h.file.string(), reg::NowAsFileTime(),
                                                     reg::SameBranchLinkResolver(h.branch));
         *outRoot = parsed.root;
         *outReport = std::move(parsed.report);
@@ -176,11 +177,11 @@ void RegistryStore::DecideArch() {
         if (h.fileArch.empty()) continue;
         if (h.fileArch != "win32" && h.fileArch != "win64") {
             h.report.rejected = true;
-            h.report.messages.push_back(std::string(FileNameOf(h.branch)) + ": Unknown architecture '#arch=" +
+            h.report.messages.push_back(h.file.string() + ": Unknown architecture '#arch=" +
                                         h.fileArch + "'");
         } else if (h.fileArch != arch_) {
             h.report.rejected = true;
-            h.report.messages.push_back(std::string(FileNameOf(h.branch)) + ": Mismatched architecture '#arch=" +
+            h.report.messages.push_back(h.file.string() + ": Mismatched architecture '#arch=" +
                                         h.fileArch + "'");
         }
         if (h.report.rejected) {
@@ -214,6 +215,13 @@ std::string RegistryStore::WriteRefusal(RegRoot root) const {
         }
     }
     return {};
+}
+
+std::vector<std::filesystem::path> RegistryStore::UnwritableFiles() const {
+    std::vector<std::filesystem::path> out;
+    for (const Hive& h : hives_)
+        if (h.report.rejected || h.report.lossy) out.push_back(h.file);
+    return out;
 }
 
 reg::Key& RegistryStore::BranchRoot(reg::Branch branch) { return *hives_[static_cast<int>(branch)].root; }

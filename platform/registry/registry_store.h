@@ -101,6 +101,8 @@ public:
     std::vector<std::string> UnreadableHives() const;
     // Empty when the branch can be written; otherwise why not.
     std::string WriteRefusal(RegRoot root) const;
+    // The files that are never written because they could not be read (or read safely).
+    std::vector<std::filesystem::path> UnwritableFiles() const;
 
     const std::filesystem::path& PrefixDir() const { return prefixDir_; }
     std::string Arch() const { return arch_; }

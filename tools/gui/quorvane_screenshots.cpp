@@ -42,6 +42,24 @@ int g_failures = 0;
 
 // Copies the window from the screen; where a skin gives the window its outline, the pixels
 // outside it become transparent.
+PrefixState WineRunningState() {
+    PrefixState state;
+    state.wineRunning = true;
+    state.winePid = 4242;
+    return state;
+}
+
+// What loading a system.reg with a broken line gives: the store's own words for it.
+PrefixState DamagedRegistryState() {
+    const std::string file = (std::filesystem::path(std::getenv("WINEPREFIX")) / "system.reg").string();
+    PrefixState state;
+    state.unwritableFiles = {file};
+    state.loaderReport = {file + ":23310: Malformed value 'ProgramFilesDir\"=str(2):\"C:\\Program Files'"};
+    state.fileProblems = {file + " holds data that cannot be read safely (" + state.loaderReport[0] +
+                          "), so Quorvane will not rewrite it: saving would lose that data."};
+    return state;
+}
+
 void Capture(wxWindow* window, const std::string& name, unsigned skinId = 0) {
     // The toolkit's screen copy can lag behind what the display shows: the display's own
     // copy is taken instead.
@@ -211,7 +229,11 @@ private:
              }},
             // The same results while Wine runs in the prefix: the banner at the foot and Fix
             // unavailable.
-            {"main_scan_results_wine_running", [dlg] { dlg->ApplyPrefixState(PrefixState{true, 4242}); }},
+            {"main_scan_results_wine_running", [dlg] { dlg->ApplyPrefixState(WineRunningState()); }},
+            // The home page says the same, and what Quorvane will and will not do.
+            {"main_home_wine_running", [dlg] { dlg->ShowPage(0); }},
+            // A registry file that could not be read safely, as the loader reports it.
+            {"main_home_damaged_registry", [dlg] { dlg->ApplyPrefixState(DamagedRegistryState()); }},
             {"main_help_support", [dlg] { dlg->ApplyPrefixState(PrefixState{}); dlg->EnableNavigation(true); dlg->HideAllPages(); dlg->m_pHelpPage->Show(); }},
         };
         m_runner.Add([] {});
