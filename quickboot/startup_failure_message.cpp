@@ -25,6 +25,7 @@ std::string StartupFailureMessage(const CStartupItemManager& manager, const std:
                 (row.checked ? "to start" : "to switch off") + ")";
         ++shown;
     }
+    if (!manager.AutostartError().empty()) text += "\n\n" + manager.AutostartError();
     if (!registryError.empty()) text += "\n\n" + registryError;
     return text;
 }

@@ -4,6 +4,9 @@
 
 #include "app/app_utils.h"
 #include "app/settings.h"
+#include "app/xdg_autostart_entry.h"
+#include "platform/prefix/prefix.h"
+#include "quickboot/own_startup_entry.h"
 #include "vendor/core/startup_root_text.h"
 #include "vendor/core/system32.h"
 
@@ -32,6 +35,22 @@ std::string CStartupItemManager::StoreSubkeyOf(const std::string& item) {
 StartupRowOutcome CStartupItemManager::ApplyStartupRow(size_t index) {
     if (index >= m_aRows.size()) return StartupRowOutcome::Failed;
     const StartupRow& row = m_aRows[index];
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    if (!COwnStartupEntry::IsOwnRow(row) || !prefix) return SwitchInRegistry(row);
+    m_sAutostartError.clear();
+    // The entry first, as the options page does: a failed entry change leaves the Run value
+    // alone, and a failed Run value change puts the entry back.
+    COwnStartupEntry entry(m_autostartFolder.value_or(autostart::AutostartFolder()), prefix->Root());
+    if (!entry.Prepare(row)) {
+        m_sAutostartError = entry.Error();
+        return StartupRowOutcome::Failed;
+    }
+    const StartupRowOutcome outcome = SwitchInRegistry(row);
+    if (outcome == StartupRowOutcome::Failed) entry.Undo();
+    return outcome;
+}
+
+StartupRowOutcome CStartupItemManager::SwitchInRegistry(const StartupRow& row) {
     const HKEY root = StartupRootHandle(row.root);
     if (!root || row.registry.empty()) {
         // Only an incomplete record of the store gives such a row: it does not say which
@@ -54,6 +73,7 @@ StartupRowOutcome CStartupItemManager::ApplyStartupRow(size_t index) {
 int CStartupItemManager::ApplyStartupList() {
     m_nSwitchedOff = 0;
     m_aFailedRows.clear();
+    m_sAutostartError.clear();
     try {
         for (size_t i = 0; i < m_aRows.size(); ++i) {
             StartupRowOutcome outcome = ApplyStartupRow(i);

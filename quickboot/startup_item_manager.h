@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,18 @@ public:
     // The store subkey of an item: the store path, a backslash and the item's name.
     static std::string StoreSubkeyOf(const std::string& item);
 
+    // Quorvane's own item switches the desktop autostart entry of the prefix with it. The
+    // entry lives in the user's autostart folder unless a test names another.
+    void SetAutostartFolder(std::filesystem::path folder) { m_autostartFolder = std::move(folder); }
+    // Why Quorvane's own row failed in the last apply when its autostart entry was the
+    // cause; else empty.
+    const std::string& AutostartError() const { return m_sAutostartError; }
+
 private:
+    StartupRowOutcome SwitchInRegistry(const StartupRow& row);
+
+    std::optional<std::filesystem::path> m_autostartFolder;
+    std::string m_sAutostartError;
     std::vector<StartupRow> m_aRows;
     int m_nSwitchedOff = 0;
     std::vector<size_t> m_aFailedRows;

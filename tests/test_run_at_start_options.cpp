@@ -11,6 +11,7 @@
 #include "app/options_model.h"
 #include "app/settings.h"
 #include "app/xdg_autostart_entry.h"
+#include "quickboot/startup_item_manager.h"
 #include "small_prefix.h"
 #include "vendor/core/system32.h"
 
@@ -142,6 +143,63 @@ TEST_F(RunAtStartTest, AnAutostartFolderThatCannotBeCreatedIsAnError) {
     CRunAtStart runAtStart(Target());
     EXPECT_EQ(runAtStart.SetRunAtStart(true), 0);
     EXPECT_FALSE(runAtStart.Error().empty());
+    EXPECT_EQ(RunValue(), "<missing>");
+}
+
+// Quorvane's own item in Quick Boot (or quorvane-cli startup) and the desktop autostart
+// entry switch together: off removes the entry, on writes it for the program the Run value
+// names; a failed entry change leaves the Run value as it was.
+TEST_F(RunAtStartTest, QuickBootSwitchesTheAutostartEntryWithQuorvanesOwnItem) {
+    const fs::path program = MakeFile("Program Files/Quorvane/quorvane.exe");
+    COptionsModel page{CRunAtStart(Target())};
+    page.m_bRunAtStart = true;
+    ASSERT_EQ(page.SaveOptions(), 1) << page.Error();
+    // A machine-wide item that merely shares the name is no business of the entry.
+    CSystem32::SetRegistryValue(settings::kRunKey, settings::kRunValue, "C:\\other\\quorvane.exe /startup",
+                                HKEY_LOCAL_MACHINE);
+
+    auto rowOf = [](const CStartupItemManager& m, const std::string& root) {
+        for (size_t i = 0; i < m.Rows().size(); ++i)
+            if (m.Rows()[i].item == settings::kRunValue && m.Rows()[i].root == root) return i;
+        ADD_FAILURE() << "no Quorvane row in " << root;
+        return size_t(0);
+    };
+    auto apply = [&](const std::string& root, bool on) {
+        CStartupItemManager manager;
+        manager.SetAutostartFolder(Target().autostartFolder);
+        manager.RefreshStartupList();
+        const size_t row = rowOf(manager, root);
+        manager.SetChecked(row, on);
+        const StartupRowOutcome outcome = manager.ApplyStartupRow(row);
+        return std::make_pair(outcome, manager.AutostartError());
+    };
+
+    EXPECT_EQ(apply("HKLM", false).first, StartupRowOutcome::SwitchedOff);
+    EXPECT_TRUE(fs::exists(Entry()));
+    EXPECT_EQ(RunValue(), kCommand);
+
+    EXPECT_EQ(apply("HKCU", false).first, StartupRowOutcome::SwitchedOff);
+    EXPECT_FALSE(fs::exists(Entry()));
+    EXPECT_EQ(RunValue(), "<missing>");
+    // The options page sees it off as well.
+    COptionsModel reread{CRunAtStart(Target())};
+    reread.Initialize();
+    EXPECT_FALSE(reread.m_bRunAtStart);
+
+    EXPECT_EQ(apply("HKCU", true).first, StartupRowOutcome::SwitchedOn);
+    EXPECT_EQ(RunValue(), kCommand);
+    const std::string entry = Read(Entry());
+    EXPECT_NE(entry.find(" " + autostart::DesktopExecArgument(program.string()) + " /startup\n"), std::string::npos)
+        << entry;
+
+    // An autostart folder that cannot be written: switching on fails, says why, and the Run
+    // value stays off.
+    EXPECT_EQ(apply("HKCU", false).first, StartupRowOutcome::SwitchedOff);
+    fs::remove(Entry().parent_path());
+    std::ofstream(Entry().parent_path()) << "not a folder";
+    const auto [outcome, message] = apply("HKCU", true);
+    EXPECT_EQ(outcome, StartupRowOutcome::Failed);
+    EXPECT_NE(message.find("autostart"), std::string::npos) << message;
     EXPECT_EQ(RunValue(), "<missing>");
 }
 

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "app/app_utils.h"
 #include "app/settings.h"
 #include "app/string_table.h"
 #include "gui_test_support.h"
 #include "message_box_recorder.h"
 #include "platform/registry/atomic_file.h"
 #include "quickboot/boot_up_result_page.h"
+#include "pages/options_page.h"
 #include "quickboot/quick_boot_page.h"
 #include "run_key_values.h"
 #include "shell/command_ids.h"
@@ -248,6 +250,47 @@ TEST_F(QuickBootPagesTest, ARefusedChangeIsNamedAndNothingIsLost) {
     EXPECT_NE(m_shown[0].find("One (HKCU"), std::string::npos);
     EXPECT_EQ(ResultPage().LastResult().seconds, 0);
     EXPECT_EQ(RunKeysText(), before);
+}
+
+// Quorvane's own item: switching it off in Quick Boot removes the desktop autostart entry
+// (the program would otherwise keep starting at login), switching it on writes it, and the
+// options page's box follows.
+TEST_F(QuickBootPagesTest, QuorvanesOwnItemSwitchesTheDesktopAutostartEntryWithIt) {
+    const std::filesystem::path folder = temp_.path() / "config" / "autostart";
+    auto entries = [&folder] {
+        std::error_code ec;
+        return std::distance(std::filesystem::directory_iterator(folder, ec), std::filesystem::directory_iterator());
+    };
+    AddRun(HKEY_CURRENT_USER, "Other", "C:\\other.exe");
+    CTopicTitleDlgOptimize& page = OpenQuickBootPage();
+    m_dlg->RunCommand(cmd::kOptions);
+    auto* options = dynamic_cast<CTopicDlgOptions*>(m_dlg->m_pOptionsPage);
+    ASSERT_NE(options, nullptr);
+    options->RunAtStartLabel().Click();
+    options->SaveButton().Click();
+    ASSERT_EQ(entries(), 1);
+
+    m_dlg->RunCommand(cmd::kQuickBoot);
+    SetBox(page, settings::kRunValue, false);
+    Apply(page);
+    EXPECT_EQ(entries(), 0);
+    EXPECT_FALSE(RunValueExists(HKEY_CURRENT_USER, settings::kRunValue));
+    EXPECT_TRUE(RunValueExists(HKEY_CURRENT_USER, "Other"));
+    m_dlg->RunCommand(cmd::kOptions);
+    EXPECT_FALSE(options->RunAtStartBox().GetValue());
+
+    m_dlg->RunCommand(cmd::kQuickBoot);
+    SetBox(page, settings::kRunValue, true);
+    Apply(page);
+    ASSERT_EQ(entries(), 1);
+    EXPECT_NE(qvtest::ReadFile(std::filesystem::directory_iterator(folder)->path()).find(" /startup\n"),
+              std::string::npos);
+    std::string run;
+    CSystem32::GetRegistryValue(kRun, settings::kRunValue, run, HKEY_CURRENT_USER);
+    EXPECT_EQ(run, "\"" + GetModulePath() + "\" /startup");
+    m_dlg->RunCommand(cmd::kOptions);
+    EXPECT_TRUE(options->RunAtStartBox().GetValue());
+    EXPECT_TRUE(m_shown.empty());
 }
 
 }  // namespace

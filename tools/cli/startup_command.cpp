@@ -68,7 +68,7 @@ int SwitchItems(const std::vector<std::string>& names, const std::string& root, 
             manager.SetChecked(i, on);
             StartupRowOutcome outcome = manager.ApplyStartupRow(i);
             if (outcome == StartupRowOutcome::Failed) {
-                std::string why = qv::ActiveRegistryError();
+                std::string why = manager.AutostartError().empty() ? qv::ActiveRegistryError() : manager.AutostartError();
                 std::cerr << "quorvane-cli startup " << verb << ": \"" << name << "\" (" << row.root
                           << ") could not be " << (on ? "enabled" : "disabled")
                           << (on ? "; another command of that name may be enabled already" : "") << "."
