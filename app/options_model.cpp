@@ -1,5 +1,7 @@
 #include "app/options_model.h"
 
+#include "platform/registry/registry_batch.h"
+
 #include "app/settings.h"
 #include "vendor/core/system32.h"
 
@@ -49,11 +51,23 @@ int COptionsModel::SyncRunAtStartBox() {
 
 int COptionsModel::SaveOptions() {
     m_sError.clear();
-    CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kCheckUpdate, m_bCheckUpdate ? 1 : 0,
-                                HKEY_LOCAL_MACHINE);
-    CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kCheckRestorePoint, m_bRestorePoint ? 1 : 0,
-                                HKEY_LOCAL_MACHINE);
-    CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kStartup, m_bRunAtStart ? 1 : 0, HKEY_LOCAL_MACHINE);
+    m_bSettingsNotSaved = false;
+    // The three settings go in one change, so that a refusal (Wine running, a read-only
+    // prefix) leaves all three as they were and is reported, never silently dropped.
+    qv::RegistryBatch batch;
+    const bool set = [&] {
+        return CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kCheckUpdate, m_bCheckUpdate ? 1 : 0,
+                                           HKEY_LOCAL_MACHINE) &&
+               CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kCheckRestorePoint,
+                                           m_bRestorePoint ? 1 : 0, HKEY_LOCAL_MACHINE) &&
+               CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kStartup, m_bRunAtStart ? 1 : 0,
+                                           HKEY_LOCAL_MACHINE);
+    }();
+    if (!set || batch.Commit() != 0) {
+        m_bSettingsNotSaved = true;
+        m_sError = batch.Error();
+        return 0;
+    }
 
     // What "Startup" now says; the box when it could not be stored.
     int startup = m_bRunAtStart ? 1 : 0;

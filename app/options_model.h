@@ -25,10 +25,12 @@ public:
     // when such a switch failed (the box then stays clear; Error() says why), else 1.
     int SyncRunAtStartBox();
 
-    // Writes the three settings from the boxes, then switches running at start on or off
-    // when the store does not match the box. 1 when everything is done; 0 with Error() when
-    // switching failed.
+    // Writes the three settings from the boxes in one change, then switches running at
+    // start on or off when the store does not match the box. 1 when everything is done; 0
+    // with Error() when the settings could not be saved (SettingsNotSaved(); nothing
+    // changed) or switching failed.
     int SaveOptions();
+    bool SettingsNotSaved() const { return m_bSettingsNotSaved; }
 
     // The switch itself (the Run value with its autostart entry).
     int SetRunAtStart(bool on);
@@ -39,4 +41,5 @@ public:
 private:
     CRunAtStart m_runAtStart;
     std::string m_sError;
+    bool m_bSettingsNotSaved = false;
 };

@@ -49,7 +49,7 @@ bool CTopicDlgOptions::OnInitDialog() {
     m_pRunAtStart->SetValue(m_model.m_bRunAtStart);
     m_pCheckUpdate->SetValue(m_model.m_bCheckUpdate);
     m_pRestorePoint->SetValue(m_model.m_bRestorePoint);
-    if (!m_model.Error().empty()) ReportRunAtStartError();
+    if (!m_model.Error().empty()) ReportSaveError();
     return true;
 }
 
@@ -64,14 +64,14 @@ void CTopicDlgOptions::SyncRunAtStartBox() {
     m_model.m_bRunAtStart = m_pRunAtStart->GetValue();
     const int ok = m_model.SyncRunAtStartBox();
     m_pRunAtStart->SetValue(m_model.m_bRunAtStart);
-    if (!ok) ReportRunAtStartError();
+    if (!ok) ReportSaveError();
 }
 
 void CTopicDlgOptions::SaveOptions() {
     m_model.m_bRunAtStart = m_pRunAtStart->GetValue();
     m_model.m_bCheckUpdate = m_pCheckUpdate->GetValue();
     m_model.m_bRestorePoint = m_pRestorePoint->GetValue();
-    if (!m_model.SaveOptions()) ReportRunAtStartError();
+    if (!m_model.SaveOptions()) ReportSaveError();
     m_btnSave.Refresh(false);
 }
 
@@ -79,8 +79,9 @@ void CTopicDlgOptions::Toggle(wxCheckBox& box) {
     box.SetValue(!box.GetValue());
 }
 
-void CTopicDlgOptions::ReportRunAtStartError() {
-    MessageBoxA(nullptr, (std::string(StringText(922)) + m_model.Error()).c_str(), StringText(180).data(),
+void CTopicDlgOptions::ReportSaveError() {
+    const std::string_view what = m_model.SettingsNotSaved() ? StringText(923) : StringText(922);
+    MessageBoxA(nullptr, (std::string(what) + m_model.Error()).c_str(), StringText(180).data(),
                 MB_OK | MB_ICONWARNING);
 }
 

@@ -54,7 +54,7 @@ protected:
 private:
     static void Toggle(wxCheckBox& box);
     // Tells the user that running at start could not be switched, and why.
-    void ReportRunAtStartError();
+    void ReportSaveError();
 
     COptionsModel m_model;
     CTopicTitle m_title;                    // 1064

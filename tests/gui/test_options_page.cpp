@@ -14,6 +14,7 @@
 #include "gui_test_support.h"
 #include "message_box_recorder.h"
 #include "pages/options_page.h"
+#include "platform/registry/atomic_file.h"
 #include "shell/command_ids.h"
 #include "shell/quorvane_main_dlg.h"
 #include "temp_dir.h"
@@ -149,6 +150,32 @@ TEST_F(OptionsPageTest, AnAutostartFolderThatCannotBeWrittenIsReportedAndTheRegi
     ASSERT_EQ(m_shown.size(), 1u);
     EXPECT_NE(m_shown[0].find("could not change"), std::string::npos);
     EXPECT_EQ(RunValue(), "<missing>");
+}
+
+TEST_F(OptionsPageTest, SettingsTheRegistryRefusesAreReportedAndStayAsTheyWere) {
+    SetSetting(settings::kCheckUpdate, 1);
+    CTopicDlgOptions& page = OpenOptionsPage();
+    page.CheckUpdateLabel().Click();
+    page.RestorePointLabel().Click();
+    page.RunAtStartLabel().Click();
+    // The registry files cannot be written (Wine took them, the disk is full, the prefix is
+    // read-only): nothing is saved, and the user hears so.
+    qv::SetWriteFaultHook([](size_t) { return false; });
+    page.SaveButton().Click();
+    qv::SetWriteFaultHook(nullptr);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_NE(m_shown[0].find("could not save the options"), std::string::npos) << m_shown[0];
+    EXPECT_EQ(Setting(settings::kCheckUpdate), 1);
+    EXPECT_EQ(Setting(settings::kCheckRestorePoint), -1);
+    EXPECT_EQ(RunValue(), "<missing>");
+    EXPECT_TRUE(Entries().empty());
+    // The boxes keep the user's ticks, so that saving again once the cause is gone works.
+    EXPECT_FALSE(page.CheckUpdateBox().GetValue());
+    page.SaveButton().Click();
+    EXPECT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(Setting(settings::kCheckUpdate), 0);
+    EXPECT_EQ(Setting(settings::kCheckRestorePoint), 1);
+    EXPECT_EQ(RunValue(), ExpectedRunValue());
 }
 
 }  // namespace
