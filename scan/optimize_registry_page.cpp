@@ -13,7 +13,7 @@
 
 namespace {
 
-int g_timerMilliseconds = 2000;
+int g_timerMilliseconds = 200;
 double g_sleepFactor = 1.0;
 
 }  // namespace
@@ -59,8 +59,10 @@ bool CTopicDlgOptimizeRegistry::OnInitDialog() {
     m_lblPercent.Create(this, 1011, wxRect(230, 176, 50, 15));
     m_lblPercent.SetFont("Tahoma", 13, 1, 0);
     m_lblPercent.SetTextColor(kTextColour);
-    m_pStatus = new wxTextCtrl(this, 1012, "", wxPoint(16, 192), wxSize(473, 20),
-                               wxTE_READONLY | wxBORDER_NONE);
+    // The status line names the entry being checked: a label in the page's font whose
+    // middle gives way, so that the key's start and its last name stay readable.
+    CreatePageLabel(m_lblStatus, this, 1012, wxRect(16, 194, 473, 18), false);
+    m_lblStatus.SetMiddleEllipsis(true);
     CreatePageLabel(m_lblNote, this, 1048, wxRect(50, 226, 500, 15), false, std::string(StringText(158)));
     m_pPicture = new wxStaticBitmap(this, 1049, LoadKeyedBitmap(201, kSkinKey), wxPoint(12, 217));
 
@@ -69,10 +71,10 @@ bool CTopicDlgOptimizeRegistry::OnInitDialog() {
     m_btnStop.Show();
     m_pBar->SetSize(16, 155, 473, 20);
     m_lblPercent.SetSize(230, 176, 50, 15);
-    m_pStatus->SetSize(16, 192, 473, 20);
+    m_lblStatus.SetSize(16, 194, 473, 18);
     m_lblNote.SetSize(50, 226, 500, 15);
     m_pPicture->Move(12, 217);
-    for (wxWindow* w : std::initializer_list<wxWindow*>{m_pBar, &m_lblPercent, m_pStatus, &m_lblNote, m_pPicture}) w->Show();
+    for (wxWindow* w : std::initializer_list<wxWindow*>{m_pBar, &m_lblPercent, &m_lblStatus, &m_lblNote, m_pPicture}) w->Show();
     m_lblPercent.SetTransparent(1);
 
     Bind(wxEVT_TIMER, &CTopicDlgOptimizeRegistry::OnTimer, this, kTimerId);
@@ -152,11 +154,11 @@ void CTopicDlgOptimizeRegistry::PostStatus(const std::string& text) {
 
 void CTopicDlgOptimizeRegistry::DeliverStatus() {
     std::string text = m_status.Take();
-    if (m_pStatus != nullptr) m_pStatus->ChangeValue(wxString::FromUTF8(text));
+    m_lblStatus.SetText(text);
 }
 
 std::string CTopicDlgOptimizeRegistry::StatusText() const {
-    return m_pStatus != nullptr ? m_pStatus->GetValue().utf8_string() : std::string();
+    return m_lblStatus.GetText();
 }
 
 // ---- the bar ---------------------------------------------------------------------------
@@ -169,7 +171,7 @@ void CTopicDlgOptimizeRegistry::SetBar(int position) {
 void CTopicDlgOptimizeRegistry::PreviewProgress(int percent, const std::string& status) {
     SetBar(percent);
     m_lblPercent.SetText(std::to_string(percent) + std::string(StringText(125)));
-    if (m_pStatus != nullptr) m_pStatus->ChangeValue(wxString::FromUTF8(status));
+    m_lblStatus.SetText(status);
 }
 
 int CTopicDlgOptimizeRegistry::BarPosition() const {
@@ -178,17 +180,17 @@ int CTopicDlgOptimizeRegistry::BarPosition() const {
 
 void CTopicDlgOptimizeRegistry::ShowPercentNow(int percent) {
     m_lblPercent.SetText(std::to_string(percent) + std::string(StringText(125)));
-    m_nStep = m_stepper.NextStep(m_engine.m_bPhase2Done != 0);
     m_percentTrail.push_back(percent);
 }
 
 void CTopicDlgOptimizeRegistry::OnTimer(wxTimerEvent&) {
-    if (m_engine.m_bAborted) return;
-    if (!TimerMayStep(m_nBar, m_engine.m_bPhase1Done != 0, m_engine.m_bPhase2Done != 0,
-                      m_engine.m_bPhase3Done != 0))
-        return;
-    SetBar(m_nBar + m_nStep);
-    ShowPercentNow(m_nBar);
+    // The bar follows the entries checked; the end (up to 100, or down after a stop) is the
+    // worker's.
+    if (m_engine.m_bAborted || m_engine.m_bPhase3Done) return;
+    const int percent = m_engine.Work().Percent();
+    if (percent <= m_nBar) return;
+    SetBar(percent);
+    ShowPercentNow(percent);
 }
 
 int CTopicDlgOptimizeRegistry::Position() {
@@ -202,7 +204,7 @@ void CTopicDlgOptimizeRegistry::SetPosition(int position) {
 }
 
 void CTopicDlgOptimizeRegistry::Step() {
-    OnUi([this] { SetBar(m_nBar + m_nStep); });
+    OnUi([this] { SetBar(m_nBar + 1); });
 }
 
 void CTopicDlgOptimizeRegistry::ShowPercent(int percent) {
@@ -213,7 +215,6 @@ void CTopicDlgOptimizeRegistry::Reset() {
     OnUi([this] {
         m_lblPercent.SetText("");
         m_lblPercent.SetTransparent(1);
-        m_nStep = 1;
         SetBar(0);
     });
 }

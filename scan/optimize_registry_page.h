@@ -1,6 +1,7 @@
 // CTopicDlgOptimizeRegistry: the page that runs a registry scan. It owns the scan engine
-// and its finding stores, shows a progress bar that moves on its own between hold points
-// that wait for the scan's phases, the percentage, the latest status text and a stop button.
+// and its finding stores, and shows a progress bar with its percentage that follow the
+// entries checked (the page's timer reads the engine's meter), the latest status text and a
+// stop button.
 //
 // The scan runs on the main window's scan worker (RunScanThread). The worker reaches the
 // page's controls only through the UI-thread helpers: bar and percentage by sends, status
@@ -10,7 +11,6 @@
 
 #include <wx/gauge.h>
 #include <wx/statbmp.h>
-#include <wx/textctrl.h>
 #include <wx/timer.h>
 
 #include <memory>
@@ -19,7 +19,6 @@
 
 #include "scan/finding_batch.h"
 #include "scan/scan_engine.h"
-#include "scan/scan_progress_rules.h"
 #include "scan/status_mailbox.h"
 #include "shell/topic_dlg.h"
 #include "vendor/ui/bmp_button.h"
@@ -56,7 +55,7 @@ public:
     void ForgetCachedFiles() { m_engine.m_stores.ForgetCachedFiles(); }
 
     // Timings: the bar's timer period and a factor on the worker's pauses (tests and
-    // measurements shorten them). Defaults 2000 ms and 1.
+    // measurements shorten them). Defaults 200 ms and 1.
     static void SetTimings(int timerMilliseconds, double sleepFactor);
 
     // ---- for tests and measurements (window's thread)
@@ -100,7 +99,7 @@ private:
     CTopicTitle m_title;          // 1003
     wxGauge* m_pBar = nullptr;    // 1010
     CLabel m_lblPercent;          // 1011
-    wxTextCtrl* m_pStatus = nullptr;  // 1012
+    CLabel m_lblStatus;           // 1012
     CLabel m_lblNote;             // 1048
     wxStaticBitmap* m_pPicture = nullptr;  // 1049
     CBMPButton m_btnStop;         // 36876
@@ -113,8 +112,6 @@ private:
     std::unique_ptr<CUiTarget> m_pTarget;
     std::mutex m_flagMutex;
 
-    CProgressStepper m_stepper;
-    int m_nStep = 1;
     int m_nBar = 0;  // the bar's position, kept beside the control
     std::vector<int> m_percentTrail;
 };

@@ -1,5 +1,7 @@
 #include "scan/scan_engine.h"
 
+#include "scan/scan_work_estimate.h"
+
 #include <windows.h>
 
 #include "app/string_table.h"
@@ -35,6 +37,8 @@ void CScanEngine::PrepareStart() {
     m_bStop = 0;
     m_bAborted = 0;
     m_bExiting = 0;
+    // The window shows 0 until the worker has measured the work.
+    m_work.Start({0, 0, 0});
 }
 
 void CScanEngine::ScanClassesRoot() {
@@ -47,6 +51,7 @@ void CScanEngine::ScanClassesRoot() {
 }
 
 void CScanEngine::ScanMachineClasses() {
+    m_work.BeginPhase(1);
     if (!m_bPhase2Done && !m_bStop && !m_bAborted) {
         ScanComRegistrations(true);
         m_bPhase2Done = 1;
@@ -56,6 +61,7 @@ void CScanEngine::ScanMachineClasses() {
 }
 
 void CScanEngine::ScanCategories() {
+    m_work.BeginPhase(2);
     if (m_bPhase3Done || m_bStop || m_bAborted) {
         PostStatus(std::string(StringText(129)));
         return;
@@ -81,6 +87,7 @@ void CScanEngine::ScanCategories() {
 void CScanEngine::RunScan() {
     IScanProgress& bar = m_progress ? *m_progress : SharedNoProgress();
     bar.Reset();
+    m_work.Start(EstimateScanWork());
     m_stores.Empty();
     m_bPhase1Done = 0;
     m_bPhase2Done = 0;

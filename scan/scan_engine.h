@@ -13,6 +13,7 @@
 
 #include "scan/finding_stores.h"
 #include "scan/scan_sinks.h"
+#include "scan/scan_work_meter.h"
 
 class CScanEngine {
 public:
@@ -25,7 +26,11 @@ public:
     // Before a new scan starts: clears the stop, abort and exit flags.
     void PrepareStart();
 
-    void PostStatus(const std::string& text) { m_status.PostStatus(text); }
+    // A status text; each one a scanner posts stands for one entry checked.
+    void PostStatus(const std::string& text) {
+        m_work.Tick();
+        m_status.PostStatus(text);
+    }
     void AddFinding(const ScanFinding& f) { m_findings.AddFinding(f); }
 
     // Flags (plain ints in spirit; atomics so that the worker sees the UI thread's writes).
@@ -37,6 +42,9 @@ public:
     std::atomic<int> m_bPhase3Done{0};
 
     CFindingStores m_stores;
+
+    // How far the running scan has come (read from any thread).
+    const CScanWorkMeter& Work() const { return m_work; }
 
     // Phase 3 scanners; each returns 1 when its key or folder could be opened.
     int ScanApplicationPaths();
@@ -75,6 +83,7 @@ private:
     IFindingSink& m_findings;
     IStatusSink& m_status;
     IScanProgress* m_progress;
+    CScanWorkMeter m_work;
 };
 
 // The existence test of the application path scanner: FindFirstFileA finds something.

@@ -5,6 +5,8 @@
 #include "platform/prefix/prefix.h"
 #include "vendor/core/system32.h"
 #include "command_run.h"
+#include "recording_sinks.h"
+#include "scan/scan_engine.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -227,4 +229,26 @@ TEST_F(DemoPrefixTest, FindingsAreTheSameOnEveryComputer) {
     fs::remove(z);
     fs::create_directory_symlink(target, z);
     EXPECT_EQ(withoutHostFiles, expected);
+}
+
+// The scan's percentage on a real prefix follows the entries checked: it starts near 0,
+// never goes back, is near the middle half-way through and near the end at the end.
+TEST_F(DemoPrefixTest, ScanProgressFollowsTheWork) {
+    struct Sampler : IStatusSink {
+        const CScanEngine* engine = nullptr;
+        std::vector<int> percents;
+        void PostStatus(const std::string&) override { percents.push_back(engine->Work().Percent()); }
+    } sampler;
+    qvtest::RecordedRows rows;
+    CScanEngine engine(rows, sampler);
+    sampler.engine = &engine;
+    engine.PrepareStart();
+    engine.RunScan();
+    const std::vector<int>& p = sampler.percents;
+    ASSERT_GT(p.size(), 1000u);
+    EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+    EXPECT_LE(p.front(), 2);
+    EXPECT_GE(p[p.size() - 5], 80);
+    EXPECT_GE(p[p.size() / 2], 25);
+    EXPECT_LE(p[p.size() / 2], 75);
 }

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "scan/finding_batch.h"
-#include "scan/scan_progress_rules.h"
+#include "scan/scan_work_meter.h"
 #include "scan/status_mailbox.h"
 
 namespace {
@@ -73,29 +73,31 @@ TEST(FindingBatch, DeliversInGroupsInOrderAndDropsPendingRowsOnClear) {
     EXPECT_EQ(groups, (std::vector<std::vector<std::string>>{{"1", "2", "3"}, {"4"}}));
 }
 
-TEST(ProgressRules, TheTimerHoldsAtEachPhasesPointAndLeavesTheEndToTheWorker) {
-    EXPECT_TRUE(TimerMayStep(34, false, false, false));
-    EXPECT_FALSE(TimerMayStep(35, false, false, false));
-    EXPECT_FALSE(TimerMayStep(37, false, false, false));  // a step of 3 from 34 waits there
-    EXPECT_TRUE(TimerMayStep(35, true, false, false));
-    EXPECT_FALSE(TimerMayStep(70, true, false, false));
-    EXPECT_TRUE(TimerMayStep(70, true, true, false));
-    EXPECT_FALSE(TimerMayStep(85, true, true, false));
-    EXPECT_FALSE(TimerMayStep(10, true, true, true));  // phase 3 done: only the worker moves it
-    EXPECT_FALSE(TimerMayStep(99, true, true, true));
-}
+TEST(ScanWorkMeter, FollowsTheEntriesCheckedWithinEachPhasesShareAndNeverGoesBack) {
+    CScanWorkMeter meter;
+    meter.Start({100, 300, 100});
+    EXPECT_EQ(meter.Percent(), 0);
+    for (int i = 0; i < 50; ++i) meter.Tick();
+    EXPECT_EQ(meter.Percent(), 9);  // half of the first fifth
+    // A phase larger than its estimate holds at its share...
+    for (int i = 0; i < 500; ++i) meter.Tick();
+    EXPECT_EQ(meter.Percent(), 19);
+    // ...and one that ends early jumps to its end.
+    meter.BeginPhase(1);
+    EXPECT_EQ(meter.Percent(), 19);
+    for (int i = 0; i < 150; ++i) meter.Tick();
+    EXPECT_EQ(meter.Percent(), 49);
+    meter.BeginPhase(2);
+    EXPECT_EQ(meter.Percent(), 79);
+    meter.BeginPhase(1);  // never back
+    EXPECT_EQ(meter.Percent(), 79);
+    for (int i = 0; i < 1000; ++i) meter.Tick();
+    EXPECT_EQ(meter.Percent(), 99);  // 100 is the scan's own, once it has ended
 
-TEST(ProgressRules, RandomStepsFromZeroToThreeUntilPhaseTwoIsDoneThenOne) {
-    CProgressStepper stepper(12345);
-    bool seen[4] = {};
-    for (int i = 0; i < 400; ++i) {
-        int step = stepper.NextStep(false);
-        ASSERT_GE(step, 0);
-        ASSERT_LE(step, 3);
-        seen[step] = true;
-    }
-    EXPECT_TRUE(seen[0] && seen[1] && seen[2] && seen[3]);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(stepper.NextStep(true), 1);
+    // Nothing expected at all (an empty prefix) divides by nothing.
+    meter.Start({0, 0, 0});
+    meter.Tick();
+    EXPECT_LE(meter.Percent(), 99);
 }
 
 }  // namespace

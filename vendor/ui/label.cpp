@@ -2,7 +2,9 @@
 
 #include <wx/weakref.h>
 
+#include <wx/control.h>
 #include <wx/dcbuffer.h>
+#include <wx/dcclient.h>
 
 #include "vendor/ui/skinable_dialog.h"
 #include "vendor/ui/text_wrap.h"
@@ -54,6 +56,19 @@ void CLabel::SetWordWrap(int on) {
     Refresh(false);
 }
 
+void CLabel::SetMiddleEllipsis(bool on) {
+    m_bMiddleEllipsis = on;
+    Refresh(false);
+}
+
+std::string CLabel::ShownLine() const {
+    const wxString line = wxString::FromUTF8(m_text).BeforeFirst('\n');
+    if (!m_bMiddleEllipsis) return line.utf8_string();
+    wxClientDC dc(const_cast<CLabel*>(this));
+    dc.SetFont(m_font);
+    return wxControl::Ellipsize(line, dc, wxELLIPSIZE_MIDDLE, GetClientSize().GetWidth()).utf8_string();
+}
+
 void CLabel::Click() {
     if (!m_bLink) return;
     wxWeakRef<CLabel> self(this);
@@ -94,6 +109,8 @@ void CLabel::OnPaint(wxPaintEvent&) {
     std::vector<wxString> lines;
     if (m_bWordWrap) {
         lines = WrapText(dc, text, width);
+    } else if (m_bMiddleEllipsis) {
+        lines.push_back(wxControl::Ellipsize(text.BeforeFirst('\n'), dc, wxELLIPSIZE_MIDDLE, width));
     } else {
         lines.push_back(text.BeforeFirst('\n'));
     }

@@ -27,6 +27,11 @@ public:
     // they are cut).
     void SetTransparent(int on);
     void SetWordWrap(int on);
+    // On (without word wrap): a line too long for the label loses its middle to "...", so
+    // that both the start and the end of a path stay readable.
+    void SetMiddleEllipsis(bool on);
+    // The line as drawn at the label's width (one line, without word wrap).
+    std::string ShownLine() const;
 
     // What a click on a link does: sends the command to the parent (with the label's id, which
     // may lie beyond the toolkit's window ids).
@@ -49,5 +54,6 @@ private:
     bool m_bHover = false;
     bool m_bTransparent = true;
     bool m_bWordWrap = true;
+    bool m_bMiddleEllipsis = false;
     int m_nCommandId = 0;
 };
