@@ -65,9 +65,9 @@ TEST(PrefixStateText, WineRunningIsExplainedWithTheCommandAndWhatStillWorks) {
               std::string::npos);
 }
 
-// What the home page says at start when the loader could not read a registry file safely
-// or the prefix cannot be written: which file, by its full path, and what that means.
-TEST(PrefixStateText, ADamagedFileOrAReadOnlyPrefixIsSaidInPlainWords) {
+// What the home page says at start when the loader could not read a registry file safely:
+// which file, by its full path, and what that means.
+TEST(PrefixStateText, ADamagedRegistryFileIsNamedWithWhatItMeans) {
     qvtest::TempDir temp;
     const std::filesystem::path prefix = temp.path() / "My Prefix";
     std::filesystem::create_directories(prefix);
@@ -92,8 +92,10 @@ TEST(PrefixStateText, ADamagedFileOrAReadOnlyPrefixIsSaidInPlainWords) {
     EXPECT_NE(details.find((prefix / "system.reg").string() + ":8:"), std::string::npos) << details;
     // The other files can still be written, so the writing actions stay available.
     EXPECT_EQ(WritingUnavailableReason(state, prefix), "");
+}
 
-    // A prefix folder nobody may write to.
+TEST(PrefixStateText, AReadOnlyPrefixIsSaidAndStopsTheWritingActions) {
+    qvtest::TempDir temp;
     const std::filesystem::path locked = temp.path() / "locked";
     std::filesystem::create_directories(locked);
     qvtest::WriteFile(locked / "system.reg", "WINE REGISTRY Version 2\n#arch=win64\n");
