@@ -257,7 +257,7 @@ void CTopicDlgScanResult::UpdateCheckControls() {
     const int rows = m_list.GetItemCount();
     const int checked = m_list.GetCheckedCount();
     m_pSelectAll->SetValue(rows > 0 && checked == rows);
-    m_btnFix.EnableButton(HasWorkToFix() && !m_bFixRunning ? 1 : 0);
+    m_btnFix.EnableButton(HasWorkToFix() && !m_bFixRunning && !m_bRestartRunning ? 1 : 0);
     if (!m_btnFix.IsEnabled()) m_btnFix.SetDimmed(true);
 }
 
@@ -309,15 +309,15 @@ void CTopicDlgScanResult::FixSelected() {
     });
     if (m_fixWorker.joinable()) m_fixWorker.join();
     m_pFixJob = job;
-    SetFixRunning(true);
+    m_bFixRunning = true;
+    SetWorkerRunning(true, FixStepText(RepairProgress::kStarting, 0, 0));
     m_fixWorker = std::thread([this, job, target] {
         job->outcome = job->repair.FixSelected(job->rows, job->files);
         target->Post([this, job] { FixFinished(job); });
     });
 }
 
-void CTopicDlgScanResult::SetFixRunning(bool running) {
-    m_bFixRunning = running;
+void CTopicDlgScanResult::SetWorkerRunning(bool running, const std::string& caption) {
     // Nothing else may start meanwhile: no scan, no backup, no other prefix, no other page.
     if (m_pMainDlg != nullptr) m_pMainDlg->EnableNavigation(!running);
     m_list.Enable(!running);
@@ -326,7 +326,7 @@ void CTopicDlgScanResult::SetFixRunning(bool running) {
     m_pFixBar->Show(running);
     if (running) {
         m_pFixBar->SetValue(0);
-        m_lblCaption.SetText(FixStepText(RepairProgress::kStarting, 0, 0));
+        m_lblCaption.SetText(caption);
         m_fixTimer.Start(100);
         wxBeginBusyCursor();
     } else {
@@ -338,6 +338,10 @@ void CTopicDlgScanResult::SetFixRunning(bool running) {
 }
 
 void CTopicDlgScanResult::OnFixTimer(wxTimerEvent&) {
+    if (m_bRestartRunning) {
+        m_pFixBar->Pulse();  // wineboot says nothing of how far it has come
+        return;
+    }
     if (!m_pFixJob) return;
     const RepairProgress& p = m_pFixJob->progress;
     const int phase = p.phase.load(std::memory_order_acquire);
@@ -356,7 +360,8 @@ void CTopicDlgScanResult::OnFixTimer(wxTimerEvent&) {
 void CTopicDlgScanResult::FixFinished(const std::shared_ptr<FixJob>& job) {
     if (m_fixWorker.joinable()) m_fixWorker.join();
     m_pFixJob.reset();
-    SetFixRunning(false);
+    m_bFixRunning = false;
+    SetWorkerRunning(false);
     CScanRepair& repair = job->repair;
     if (job->outcome != RepairOutcome::Repaired) {
         // Declined, or nothing deleted for a reason the repair has already shown: the rows
@@ -397,7 +402,34 @@ void CTopicDlgScanResult::PromptRestart() {
     int answer = MessageBoxA(nullptr, std::string(StringText(169)).c_str(), std::string(StringText(188)).c_str(), MB_YESNO | MB_ICONINFORMATION);
     if (m_pMainDlg == nullptr) return;
     if (answer == IDYES)
-        m_pMainDlg->RestartWindows();
+        StartRestart();
     else
         m_pMainDlg->ShowPage(0);
+}
+
+void CTopicDlgScanResult::StartRestart() {
+    if (m_bFixRunning || m_bRestartRunning || m_pMainDlg == nullptr) return;
+    if (m_fixWorker.joinable()) m_fixWorker.join();
+    m_bRestartRunning = true;
+    SetWorkerRunning(true, std::string(StringText(924)));
+    CUiTarget* target = m_pTarget.get();
+    CQuorvaneDlg* main = m_pMainDlg;
+    m_fixWorker = std::thread([this, target, main] {
+        std::string why;
+        const bool done = main->RestartWindows(&why) != 0;
+        target->Post([this, done, why] { RestartFinished(done, why); });
+    });
+}
+
+void CTopicDlgScanResult::RestartFinished(bool done, const std::string& why) {
+    if (m_fixWorker.joinable()) m_fixWorker.join();
+    m_bRestartRunning = false;
+    SetWorkerRunning(false);
+    if (done)
+        MessageBoxA(nullptr, std::string(StringText(925)).c_str(), std::string(StringText(188)).c_str(),
+                    MB_OK | MB_ICONINFORMATION);
+    else
+        MessageBoxA(nullptr, (std::string(StringText(926)) + why).c_str(), std::string(StringText(188)).c_str(),
+                    MB_OK | MB_ICONWARNING);
+    if (m_pMainDlg != nullptr) m_pMainDlg->ShowPage(0);
 }

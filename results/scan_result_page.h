@@ -44,6 +44,8 @@ public:
     // The Fix button: starts the repair of the checked rows on the page's worker.
     void FixSelected();
     bool FixRunning() const { return m_bFixRunning; }
+    // From "Yes" to the restart's last word.
+    bool RestartRunning() const { return m_bRestartRunning; }
     // The last repair's account of itself, as the summary showed it.
     const std::string& LastSummary() const { return m_sLastSummary; }
 
@@ -80,7 +82,11 @@ private:
     void UpdateCheckControls();
     bool HasWorkToFix() const;
     void ShowSelectedRow();
-    void SetFixRunning(bool running);
+    // A worker of the page (the repair, or the restart after it) runs: the list, the
+    // navigation and Fix wait; the bar and `caption` say what goes on.
+    void SetWorkerRunning(bool running, const std::string& caption = {});
+    void StartRestart();
+    void RestartFinished(bool done, const std::string& why);
     void FixFinished(const std::shared_ptr<FixJob>& job);
     void PromptRestart();
     void ShowCaption();
@@ -98,6 +104,7 @@ private:
     std::string m_sCaption;            // the caption's text as the string table makes it
     std::string m_sLastSummary;
     bool m_bFixRunning = false;
+    bool m_bRestartRunning = false;
     std::shared_ptr<FixJob> m_pFixJob;
     std::thread m_fixWorker;
     std::unique_ptr<CUiTarget> m_pTarget;

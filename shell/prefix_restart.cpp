@@ -14,8 +14,17 @@
 
 extern char** environ;
 
-int RestartWinePrefix(const std::filesystem::path& prefixRoot) {
-    if (prefixRoot.empty()) return 0;
+namespace {
+
+int Failed(std::string* why, const std::string& text) {
+    if (why != nullptr) *why = text;
+    return 0;
+}
+
+}  // namespace
+
+int RestartWinePrefix(const std::filesystem::path& prefixRoot, std::string* why) {
+    if (prefixRoot.empty()) return Failed(why, "No prefix is open.");
     // The environment of this process with WINEPREFIX naming the prefix.
     std::vector<std::string> environment;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
@@ -31,21 +40,27 @@ int RestartWinePrefix(const std::filesystem::path& prefixRoot) {
     char* argv[] = {program.data(), restart.data(), nullptr};
 
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return 0;
+    if (posix_spawn_file_actions_init(&actions) != 0) return Failed(why, "wineboot could not be started.");
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     pid_t pid = 0;
     int error = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) return 0;
+    if (error == ENOENT)
+        return Failed(why, "wineboot was not found: Wine does not seem to be installed. The changes are saved "
+                           "and take effect the next time the prefix starts.");
+    if (error != 0) return Failed(why, std::string("wineboot could not be started: ") + std::strerror(error) + ".");
 
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return 0;
+        if (errno != EINTR) return Failed(why, "Quorvane lost track of wineboot.");
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 1;
+    if (WIFSIGNALED(status))
+        return Failed(why, "wineboot -r was stopped by signal " + std::to_string(WTERMSIG(status)) + ".");
+    return Failed(why, "wineboot -r ended with status " + std::to_string(WEXITSTATUS(status)) + ".");
 }
 
-int RestartActivePrefix() {
+int RestartActivePrefix(std::string* why) {
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
-    return prefix ? RestartWinePrefix(prefix->Root()) : 0;
+    return prefix ? RestartWinePrefix(prefix->Root(), why) : Failed(why, "No prefix is open.");
 }

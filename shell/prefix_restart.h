@@ -4,11 +4,13 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 // Runs `wineboot -r` (found on PATH) for the prefix at `prefixRoot` and waits for it.
 // 1 when it ran and exited with status 0; 0 when there is no wineboot, it could not be
-// started, or it failed.
-int RestartWinePrefix(const std::filesystem::path& prefixRoot);
+// started, or it failed, with `why` (when given) saying which in a sentence for the user.
+// Safe on any thread.
+int RestartWinePrefix(const std::filesystem::path& prefixRoot, std::string* why = nullptr);
 
 // RestartWinePrefix for the active prefix; 0 when none is active.
-int RestartActivePrefix();
+int RestartActivePrefix(std::string* why = nullptr);

@@ -361,8 +361,8 @@ void CQuorvaneDlg::SetBackupRunning(bool done) {
     }
 }
 
-int CQuorvaneDlg::RestartWindows() {
-    return RestartActivePrefix();
+int CQuorvaneDlg::RestartWindows(std::string* why) {
+    return RestartActivePrefix(why);
 }
 
 void CQuorvaneDlg::QuitApplication() {

@@ -53,7 +53,10 @@ public:
     void StartScan();
     void OnScanFinished();
     void SetBackupRunning(bool done);
-    int RestartWindows();
+    // Restarts the prefix (wineboot -r) and waits for it: run it on a worker. 1 when done;
+    // 0 with `why` said when it failed. Touches no window, so safe on any thread.
+    bool NavigationEnabled() const { return m_bNavigationEnabled; }
+    int RestartWindows(std::string* why = nullptr);
     void QuitApplication();
     void CenterOnScreen();
     void ShowAboutDialog();

@@ -16,6 +16,7 @@
 #include "shell/command_ids.h"
 #include "shell/help_document.h"
 #include "shell/prefix_restart.h"
+#include "fake_wineboot.h"
 #include "shell/scan_run_control.h"
 #include "shell/start_page_choice.h"
 #include "shell/start_up_work.h"
@@ -111,42 +112,17 @@ TEST_F(StartUpSettingsTest, HelpDocumentIsTheHtmlFileBesideTheHelpPath) {
     EXPECT_TRUE(path.ends_with("\\Help\\Quorvane.html")) << path;
 }
 
-// A stand-in for wineboot on PATH that records its arguments and WINEPREFIX and exits with
-// the status the test asks for.
-class FakeWineboot {
-public:
-    explicit FakeWineboot(int status) {
-        namespace fs = std::filesystem;
-        fs::path script = m_dir.path() / "wineboot";
-        std::ofstream(script) << "#!/bin/sh\necho \"$@|$WINEPREFIX\" > \"" << (m_dir.path() / "record").string()
-                              << "\"\nexit " << status << "\n";
-        fs::permissions(script, fs::perms::owner_all);
-        const char* path = std::getenv("PATH");
-        m_savedPath = path != nullptr ? path : "";
-        setenv("PATH", (m_dir.path().string() + ":" + m_savedPath).c_str(), 1);
-    }
-    ~FakeWineboot() { setenv("PATH", m_savedPath.c_str(), 1); }
-    std::string Record() const {
-        std::ifstream in(m_dir.path() / "record");
-        std::string line;
-        std::getline(in, line);
-        return line;
-    }
-
-private:
-    qvtest::TempDir m_dir;
-    std::string m_savedPath;
-};
-
 TEST(PrefixRestart, RunsWinebootRestartOnThePrefixAndReportsItsResult) {
     {
-        FakeWineboot wineboot(0);
+        qvtest::FakeWineboot wineboot(0);
         EXPECT_EQ(RestartWinePrefix("/tmp/some prefix"), 1);
         EXPECT_EQ(wineboot.Record(), "-r|/tmp/some prefix");
     }
     {
-        FakeWineboot wineboot(3);
-        EXPECT_EQ(RestartWinePrefix("/tmp/p"), 0);
+        qvtest::FakeWineboot wineboot(3);
+        std::string why;
+        EXPECT_EQ(RestartWinePrefix("/tmp/p", &why), 0);
+        EXPECT_EQ(why, "wineboot -r ended with status 3.");
     }
 }
 
@@ -155,7 +131,9 @@ TEST(PrefixRestart, FailsWithoutWineOrPrefix) {
     std::string saved = path != nullptr ? path : "";
     qvtest::TempDir empty;
     setenv("PATH", empty.path().c_str(), 1);
-    EXPECT_EQ(RestartWinePrefix("/tmp/p"), 0);
+    std::string why;
+    EXPECT_EQ(RestartWinePrefix("/tmp/p", &why), 0);
+    EXPECT_NE(why.find("Wine does not seem to be installed"), std::string::npos) << why;
     setenv("PATH", saved.c_str(), 1);
     EXPECT_EQ(RestartWinePrefix(""), 0);
 }

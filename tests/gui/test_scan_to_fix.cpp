@@ -18,6 +18,8 @@
 #include "pages/options_page.h"
 #include "platform/registry/registry_batch.h"
 #include "platform/win32/message_box.h"
+#include "fake_wineboot.h"
+#include "message_box_recorder.h"
 #include "results/scan_result_page.h"
 #include "scan/optimize_registry_page.h"
 #include "shell/command_ids.h"
@@ -75,7 +77,7 @@ protected:
     }
     void TearDown() override {
         MainWindowTest::TearDown();
-        CTopicDlgOptimizeRegistry::SetTimings(2000, 1.0);
+        CTopicDlgOptimizeRegistry::SetTimings(200, 1.0);
         CTopicDlgScanResult::SetFixPause(200);
     }
 
@@ -396,6 +398,45 @@ TEST_F(ScanToFixTest, SwitchingPrefixStartsAFreshWindowWithThatPrefixsFindingsAn
     };
     EXPECT_TRUE(holds("elsewhere.exe"));
     EXPECT_FALSE(holds("gone0.exe"));
+}
+
+// "Yes" to the restart runs wineboot -r on a worker: the window stays responsive and busy
+// (no navigation, no Fix) until it is done, then says how it went and goes home.
+TEST_F(ScanToFixTest, TheRestartRunsOnAWorkerAndSaysHowItWent) {
+    MakeStaleEntries(2, 0);
+    ScanToTheEnd();
+    CTopicDlgScanResult& page = ResultPage();
+    for (int status : {0, 3}) {
+        SCOPED_TRACE(status);
+        if (page.List().GetItemCount() == 0) {
+            MakeStaleEntries(2, 0);
+            m_dlg->ShowPage(0);
+            m_dlg->StartScan();
+            ASSERT_TRUE(guitest::PumpUntil([&] { return page.IsShown(); }, std::chrono::seconds(20)));
+        }
+        page.List().CheckItem(0, true);
+        qvtest::FakeWineboot wineboot(status, 0.5);
+        qvtest::MessageBoxRecorder boxes(IDYES);
+        page.FixButton().Click();
+        ASSERT_TRUE(guitest::PumpUntil([&] { return page.RestartRunning(); }, std::chrono::seconds(20)));
+        // While wineboot runs the window's thread keeps turning, and nothing else may start.
+        int turns = 0;
+        EXPECT_TRUE(guitest::PumpUntil([&] { return ++turns > 5; }, std::chrono::milliseconds(300)));
+        EXPECT_TRUE(page.RestartRunning());
+        EXPECT_FALSE(page.FixButton().IsEnabled());
+        EXPECT_FALSE(m_dlg->NavigationEnabled());
+        ASSERT_TRUE(guitest::PumpUntil([&] { return !page.RestartRunning(); }, std::chrono::seconds(20)));
+        guitest::Pump();
+        EXPECT_EQ(wineboot.Record(), "-r|" + root_.string());
+        ASSERT_FALSE(boxes.shown.empty());
+        const std::string& last = boxes.shown.back();
+        if (status == 0)
+            EXPECT_EQ(last, std::string(StringText(925)));
+        else
+            EXPECT_EQ(last, std::string(StringText(926)) + "wineboot -r ended with status 3.");
+        EXPECT_TRUE(m_dlg->m_pHomePage->IsShown());
+        EXPECT_TRUE(m_dlg->NavigationEnabled());
+    }
 }
 
 }  // namespace

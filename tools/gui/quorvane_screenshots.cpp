@@ -221,11 +221,11 @@ private:
             {"main_scan_results", [dlg] {
                  // A real scan of the prefix, to the end: the results page comes up with the
                  // findings.
-                 CTopicDlgOptimizeRegistry::SetTimings(2000, 0.1);
+                 CTopicDlgOptimizeRegistry::SetTimings(200, 0.1);
                  dlg->StartScan();
                  WaitWhileDispatching([dlg] { return dlg->m_pScanResultPage->IsShown() && !dlg->ScanRun().IsRunning(); },
                                       std::chrono::seconds(30));
-                 CTopicDlgOptimizeRegistry::SetTimings(2000, 1.0);
+                 CTopicDlgOptimizeRegistry::SetTimings(200, 1.0);
              }},
             // The same results while Wine runs in the prefix: the banner at the foot and Fix
             // unavailable.
