@@ -267,7 +267,8 @@ void CTopicTitleBackupNRestore::OnRestoreNow() {
         SetStatus("Not restored: " + what + " is no longer in the backup folder.");
         break;
     case CBackupStore::RestoreResult::Failed:
-        SetStatus("Not restored: " + what + " could not be imported; nothing was changed.");
+        // Why, and that nothing changed, was in the store's message.
+        SetStatus("Not restored: " + what + ".");
         break;
     case CBackupStore::RestoreResult::Declined:
         break;

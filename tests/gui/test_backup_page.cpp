@@ -270,12 +270,24 @@ TEST_F(BackupPageTest, TheRestoreListShowsKindAndSizeNewestFirstAndRestoresTheCh
     EXPECT_EQ(page.StatusLabel().GetText(),
               "Restored the full backup of " + when(1) + ". Programs started in Wine from now on see the restored settings.");
 
+    // A backup that cannot be imported: the store's box says why, the status line does not
+    // claim a restore, and the registry keeps what it had.
+    const std::string fullWhen = when(1);
+    qvtest::WriteFile(BackupFolder() / made[1].name, "not a registry file\r\n");
+    size_t boxes = m_shown.size();
+    page.RestoreNowButton().Click();
+    ASSERT_EQ(m_shown.size(), boxes + 2);  // the question, then the failure
+    EXPECT_EQ(m_shown.back().rfind("The backup could not be restored", 0), 0u) << m_shown.back();
+    EXPECT_EQ(page.StatusLabel().GetText(), "Not restored: the full backup of " + fullWhen + ".");
+    ASSERT_NE(CSystem32::GetRegistryValue("Software\\QvRows", "Row", row, HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(row, "full");
+
     // A backup deleted behind the page's back: the store's box says it is gone, the status
     // line that it was not restored, and the list shows what is left.
     const std::string systemWhen = when(2);
     fs::remove(BackupFolder() / made[0].name);
     page.BackupList().SetSelection(2);
-    const size_t boxes = m_shown.size();
+    boxes = m_shown.size();
     page.RestoreNowButton().Click();
     ASSERT_EQ(m_shown.size(), boxes + 1);
     EXPECT_EQ(m_shown.back().rfind("Cannot found the backup file", 0), 0u);
