@@ -21,6 +21,15 @@ std::string OneParagraph(std::string_view text) {
     return out;
 }
 
+// What the last-backup label says at the page's start: the stored "Last Backup", or that
+// there is none.
+std::string StoredLastBackupText() {
+    std::string last;
+    if (CSystem32::GetRegistryValue(settings::kOptionsKey, settings::kLastBackup, last, HKEY_LOCAL_MACHINE) != 0)
+        return std::string(StringText(145)) + " " + last;
+    return std::string(StringText(149));
+}
+
 }  // namespace
 
 CTopicTitleBackupNRestore::CTopicTitleBackupNRestore(wxWindow* parent) : CTopicDlg(kTemplate, parent) {}
@@ -55,9 +64,11 @@ bool CTopicTitleBackupNRestore::OnInitDialog() {
     CreatePageLabel(m_lblPrompt, this, kPromptId, wxRect(16, 115, 475, 18), false);
     CreatePageLabel(m_lblBackup, this, kBackupLabelId, wxRect(40, 142, 250, 18), false);
     CreatePageLabel(m_lblRestore, this, kRestoreLabelId, wxRect(40, 172, 250, 18), false);
-    // The description takes up to three lines; the last-backup label two, for a failure.
-    CreatePageLabel(m_lblDescription, this, kDescriptionId, wxRect(16, 200, 475, 54), true);
-    CreatePageLabel(m_lblLastBackup, this, kLastBackupId, wxRect(16, 258, 475, 34), true);
+    // The description takes two lines. Under it the last-backup label (backup mode) or the
+    // list (restore mode), then the status line, left of the command button.
+    CreatePageLabel(m_lblDescription, this, kDescriptionId, wxRect(16, 200, 475, 40), true);
+    CreatePageLabel(m_lblLastBackup, this, kLastBackupId, wxRect(16, 256, 475, 18), false);
+    CreatePageLabel(m_lblStatus, this, kStatusId, wxRect(16, 282, 268, 60), true);  // four lines
     for (CLabel* label : {&m_lblBackup, &m_lblRestore}) {
         label->SetCursor(wxCursor(wxCURSOR_HAND));
         label->Bind(wxEVT_LEFT_UP, [this, label](wxMouseEvent& event) {
@@ -68,11 +79,12 @@ bool CTopicTitleBackupNRestore::OnInitDialog() {
     Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent& event) {
         if (!OnCommand(event.GetId())) event.Skip();
     });
-    m_pList = new wxChoice(this, kBackupListId, wxPoint(15, 252), wxSize(190, -1));
+    m_pList = new wxChoice(this, kBackupListId, wxPoint(15, 242), wxSize(475, -1));
 
     PlaceTitleBanner(m_title);
-    m_btnBackupNow.Move(12, 294);
-    m_btnRestoreNow.Move(12, 294);
+    // Where the other pages have their main button.
+    m_btnBackupNow.Move(292, 280);
+    m_btnRestoreNow.Move(292, 280);
 
     InitBackupPage();
     return true;
@@ -86,18 +98,13 @@ void CTopicTitleBackupNRestore::InitBackupPage() {
     m_pBackupRadio->SetValue(true);
     ShowBackupMode();
 
-    std::string last;
-    if (CSystem32::GetRegistryValue(settings::kOptionsKey, settings::kLastBackup, last, HKEY_LOCAL_MACHINE) != 0) {
-        m_lblLastBackup.SetText(std::string(StringText(145)) + " " + last);
-    } else {
-        m_lblLastBackup.SetText(std::string(StringText(149)));
-    }
+    ShowLastBackupText(StoredLastBackupText());
 
     m_lblBackup.SetText(std::string(StringText(147)));
     m_lblRestore.SetText(std::string(StringText(146)));
     m_lblPrompt.SetText(std::string(StringText(148)));
 
-    FillList(CBackupStore().ListBackupFiles());
+    FillList(CBackupStore().ListBackupEntries(), false);
 }
 
 void CTopicTitleBackupNRestore::ShowBackupMode() {
@@ -118,31 +125,59 @@ void CTopicTitleBackupNRestore::ShowRestoreMode() {
     m_btnRestoreNow.Show();
     m_btnBackupNow.Hide();
     m_lblLastBackup.Hide();
-    FillList(CBackupStore().ListBackupFiles());
+    FillList(CBackupStore().ListBackupEntries(), false);
 }
 
-void CTopicTitleBackupNRestore::FillList(const std::vector<std::pair<std::string, std::string>>& backups) {
-    // In the folder's order, not sorted. Each row stays bound to its file, so two backups of
-    // the same minute (same listing text) are two rows that restore two files. The file
-    // chosen before stays chosen while the list still has it; otherwise the first entry is,
-    // so that "Restore Now" has a backup to take.
+void CTopicTitleBackupNRestore::FillList(const std::vector<qv::BackupFileEntry>& backups, bool keepChoice) {
+    // Each row stays bound to its file, so two backups of the same minute (same listing
+    // text) are two rows that restore two files.
     const int chosenIndex = m_pList->GetSelection();
-    const std::string chosen =
-        chosenIndex >= 0 && static_cast<size_t>(chosenIndex) < m_listPaths.size() ? m_listPaths[chosenIndex] : "";
+    const std::string chosen = keepChoice && chosenIndex >= 0 && static_cast<size_t>(chosenIndex) < m_rows.size()
+                                   ? m_rows[chosenIndex].entry.path
+                                   : "";
+    m_rows = qv::MakeBackupListRows(backups);
     m_pList->Clear();
-    m_listPaths.clear();
     int select = 0;
-    for (const auto& [text, path] : backups) {
-        if (path == chosen) select = static_cast<int>(m_listPaths.size());
-        m_pList->Append(wxString::FromUTF8(text));
-        m_listPaths.push_back(path);
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (!chosen.empty() && m_rows[i].entry.path == chosen) select = static_cast<int>(i);
+        m_pList->Append(wxString::FromUTF8(m_rows[i].text));
     }
-    if (!m_pList->IsEmpty()) m_pList->SetSelection(select);
+    if (m_rows.empty()) {
+        // A line that says so, in place of an empty box; nothing to choose.
+        m_pList->Append(wxString::FromUTF8(qv::kNoBackupsText));
+        m_pList->SetSelection(0);
+        m_pList->Disable();
+    } else {
+        m_pList->SetSelection(select);
+        m_pList->Enable();
+    }
+    UpdateRestoreNow();
+}
+
+void CTopicTitleBackupNRestore::UpdateRestoreNow() {
+    m_btnRestoreNow.EnableButton(m_bControlsEnabled && !m_rows.empty() ? 1 : 0);
+}
+
+void CTopicTitleBackupNRestore::ShowLastBackupText(const std::string& text) {
+    // Wrapping breaks lines at blanks and drops runs of them: a text that fits on one line is
+    // drawn as it is, with the label's blanks after "Last Backup :".
+    m_lblLastBackup.SetText(text);
+    m_lblLastBackup.InvalidateBestSize();
+    const bool fits = m_lblLastBackup.GetBestSize().GetWidth() <= m_lblLastBackup.GetClientSize().GetWidth();
+    m_lblLastBackup.SetWordWrap(fits ? 0 : 1);
+    m_lblLastBackup.SetToolTip(fits ? wxString() : wxString::FromUTF8(text));
+}
+
+void CTopicTitleBackupNRestore::SetStatus(const std::string& text) {
+    m_lblStatus.SetText(text);
+    // A long text (a failure naming its file) may not fit the label's lines: the tip has all.
+    m_lblStatus.SetToolTip(wxString::FromUTF8(text));
 }
 
 void CTopicTitleBackupNRestore::EnableBackupControls(bool enable) {
+    m_bControlsEnabled = enable;
     m_btnBackupNow.EnableButton(enable ? 1 : 0);
-    m_btnRestoreNow.EnableButton(enable ? 1 : 0);
+    UpdateRestoreNow();
     m_pBackupRadio->Enable(enable);
     m_pRestoreRadio->Enable(enable);
     m_lblBackup.Enable(enable);
@@ -175,6 +210,7 @@ void CTopicTitleBackupNRestore::OnBackupNow() {
     // starts: no second click can come in between and start a second backup.
     if (m_bBackupRunning.exchange(true)) return;
     EnableBackupControls(false);
+    SetStatus("");
     SetCursor(wxCursor(wxCURSOR_WAIT));
     CQuorvaneDlg* main = m_pMainDlg;
     if (main != nullptr) main->SetBackupRunning(false);
@@ -183,38 +219,71 @@ void CTopicTitleBackupNRestore::OnBackupNow() {
     CUiTarget* target = m_pUiTarget.get();
     m_worker = std::thread([this, main, target] {
         CBackupStore store;
-        store.DoFullBackup(this);
+        std::string error;
+        const std::string path = store.DoFullBackup(this, error);
         // The page and the navigation come back in one call on the UI thread, after every
         // report of the backup has been shown.
-        target->Send([this, main] {
-            OnBackupFinished();
+        target->Send([this, main, path, error] {
+            OnBackupFinished(path, error);
             if (main != nullptr) main->SetBackupRunning(true);
         });
         m_bWorkerDone = true;
     });
 }
 
-void CTopicTitleBackupNRestore::OnBackupFinished() {
+void CTopicTitleBackupNRestore::OnBackupFinished(const std::string& path, const std::string& error) {
+    if (path.empty()) {
+        // No backup was stored: the label goes back to the last one there is, and the status
+        // line says what failed, with room to wrap.
+        ShowLastBackupText(StoredLastBackupText());
+        SetStatus(error);
+    } else {
+        SetStatus("Backup finished: " + path.substr(path.find_last_of('\\') + 1));
+    }
     EnableBackupControls(true);
     SetCursor(wxNullCursor);
     m_bBackupRunning = false;
 }
 
 void CTopicTitleBackupNRestore::OnRestoreNow() {
-    // The store asks for confirmation and reports through message boxes; the import runs
-    // here, and the page waits for it.
+    // The store asks for confirmation, and says in message boxes when the file is gone or the
+    // import failed; the import runs here, and the page waits for it. The status line keeps
+    // the outcome in view afterwards.
     const int chosen = m_pList->GetSelection();
-    if (chosen < 0 || static_cast<size_t>(chosen) >= m_listPaths.size()) {
+    if (chosen < 0 || static_cast<size_t>(chosen) >= m_rows.size()) {
         CBackupStore().RestoreBackup("");  // says that there is no backup to restore
         return;
     }
-    CBackupStore().RestoreBackupFile(m_listPaths[chosen]);
+    const qv::BackupListRow row = m_rows[chosen];
+    const std::string what = "the " + qv::BackupKindName(row.kind) + " of " + row.when;
+    SetStatus("");
+    CBackupStore store;
+    switch (store.RestoreBackupFileResult(row.entry.path)) {
+    case CBackupStore::RestoreResult::Restored:
+        SetStatus("Restored " + what + ". Programs started in Wine from now on see the restored settings.");
+        break;
+    case CBackupStore::RestoreResult::NotFound:
+        FillList(store.ListBackupEntries(), true);
+        SetStatus("Not restored: " + what + " is no longer in the backup folder.");
+        break;
+    case CBackupStore::RestoreResult::Failed:
+        // Why, and that nothing changed, was in the store's message.
+        SetStatus("Not restored: " + what + ".");
+        break;
+    case CBackupStore::RestoreResult::Declined:
+        break;
+    }
 }
 
 int CTopicTitleBackupNRestore::DoSystemBackup() {
     CBackupStore store;
     std::string error;
-    store.MakeRegistryBackup("SystemBackup", this, error);
+    if (store.MakeRegistryBackup("SystemBackup", this, error).empty()) {
+        OnUiThread([this, error] {
+            ShowLastBackupText(StoredLastBackupText());
+            SetStatus(error);
+        });
+    }
     return 1;
 }
 
@@ -227,7 +296,7 @@ void CTopicTitleBackupNRestore::OnUiThread(std::function<void()> call) {
 }
 
 void CTopicTitleBackupNRestore::SetLastBackupLabel(const std::string& text) {
-    OnUiThread([this, text] { m_lblLastBackup.SetText(text); });
+    OnUiThread([this, text] { ShowLastBackupText(text); });
 }
 
 void CTopicTitleBackupNRestore::EnableControls(bool enabled) {
@@ -237,6 +306,6 @@ void CTopicTitleBackupNRestore::EnableControls(bool enabled) {
     OnUiThread([this] { EnableBackupControls(false); });
 }
 
-void CTopicTitleBackupNRestore::RefillList(const std::vector<std::pair<std::string, std::string>>& backups) {
-    OnUiThread([this, backups] { FillList(backups); });
+void CTopicTitleBackupNRestore::RefillList(const std::vector<qv::BackupFileEntry>& backups) {
+    OnUiThread([this, backups] { FillList(backups, true); });
 }

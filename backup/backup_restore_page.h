@@ -1,7 +1,8 @@
 // CTopicTitleBackupNRestore: the backup and restore page. Two modes, chosen with a pair of
 // radio buttons (or their labels): backup mode shows when the last backup was taken and a
-// "Backup Now" button; restore mode shows a drop-down list of the backups and a "Restore Now"
-// button.
+// "Backup Now" button; restore mode shows a drop-down list of the backups (newest first, each
+// with its kind and size) and a "Restore Now" button. A status line under them says how the
+// last backup or restore of the page ended.
 //
 // The work is CBackupStore's. "Backup Now" runs a full backup on a worker of the page; while it
 // runs the page's controls and the main window's navigation are disabled. The worker reaches
@@ -39,6 +40,7 @@ public:
     static constexpr int kBackupLabelId = 1058;
     static constexpr int kRestoreLabelId = 1059;
     static constexpr int kPromptId = 1060;
+    static constexpr int kStatusId = 1061;
     static constexpr int kBackupNowId = 36884;
     static constexpr int kRestoreNowId = 36885;
 
@@ -59,7 +61,7 @@ public:
     // ---- the store's hooks; from any thread
     void SetLastBackupLabel(const std::string& text) override;
     void EnableControls(bool enabled) override;
-    void RefillList(const std::vector<std::pair<std::string, std::string>>& backups) override;
+    void RefillList(const std::vector<qv::BackupFileEntry>& backups) override;
 
     // ---- for tests and the screenshots
     wxRadioButton& BackupRadio() { return *m_pBackupRadio; }
@@ -68,9 +70,13 @@ public:
     CLabel& RestoreLabel() { return m_lblRestore; }
     CLabel& DescriptionLabel() { return m_lblDescription; }
     CLabel& LastBackupLabel() { return m_lblLastBackup; }
+    CLabel& StatusLabel() { return m_lblStatus; }
     wxChoice& BackupList() { return *m_pList; }
-    // The backup file (Windows path) a row of the list restores.
-    const std::string& BackupFileOfRow(size_t row) const { return m_listPaths.at(row); }
+    // The backups the list holds (its rows but for the "No backups yet" line), and the backup
+    // file (Windows path) and listing text of each.
+    size_t BackupRowCount() const { return m_rows.size(); }
+    const std::string& BackupFileOfRow(size_t row) const { return m_rows.at(row).entry.path; }
+    const std::string& ListingTextOfRow(size_t row) const { return m_rows.at(row).entry.listingText; }
     CBMPButton& BackupNowButton() { return m_btnBackupNow; }
     CBMPButton& RestoreNowButton() { return m_btnRestoreNow; }
 
@@ -84,8 +90,16 @@ private:
     void InitBackupPage();
     void OnBackupNow();
     void OnRestoreNow();
-    void OnBackupFinished();
-    void FillList(const std::vector<std::pair<std::string, std::string>>& backups);
+    void OnBackupFinished(const std::string& path, const std::string& error);
+    // Fills the list newest first. With `keepChoice` the backup chosen before stays chosen
+    // while the list still has it; otherwise, and when it is gone, the newest is.
+    void FillList(const std::vector<qv::BackupFileEntry>& backups, bool keepChoice);
+    // Restore Now works while the page's controls do and there is a backup to restore.
+    void UpdateRestoreNow();
+    // The last-backup label's text, its blanks kept: drawn on one line when it fits, wrapped
+    // (a failure) when not.
+    void ShowLastBackupText(const std::string& text);
+    void SetStatus(const std::string& text);
     // Runs `call` now on the UI thread, or queues it there from a worker.
     void OnUiThread(std::function<void()> call);
 
@@ -93,6 +107,7 @@ private:
     std::thread m_worker;
     std::atomic<bool> m_bBackupRunning{false};
     std::atomic<bool> m_bWorkerDone{true};
+    bool m_bControlsEnabled = true;
 
     CTopicTitle m_title;                        // 1014
     CLabel m_lblPrompt;                         // 1060
@@ -102,8 +117,9 @@ private:
     CLabel m_lblRestore;                        // 1059
     CLabel m_lblDescription;                    // 1036
     CLabel m_lblLastBackup;                     // 1057
+    CLabel m_lblStatus;                         // 1061
     wxChoice* m_pList = nullptr;                // 1015, owned by the window
     CBMPButton m_btnBackupNow;                  // 36884
     CBMPButton m_btnRestoreNow;                 // 36885
-    std::vector<std::string> m_listPaths;       // the file of each row of m_pList
+    std::vector<qv::BackupListRow> m_rows;      // the backup of each row of m_pList
 };

@@ -122,18 +122,32 @@ std::string CBackupStore::FindBackupFile(const std::string& name) {
     return {};
 }
 
-std::vector<std::pair<std::string, std::string>> CBackupStore::ListBackupFiles() {
+std::vector<qv::BackupFileEntry> CBackupStore::ListBackupEntries() {
     EnsureBackupFolder();
-    std::vector<std::pair<std::string, std::string>> out;
+    std::vector<qv::BackupFileEntry> out;
     const std::string folder = GetBackupFolder();
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA((folder + "*.reg").c_str(), &data);
     if (h == INVALID_HANDLE_VALUE) return out;
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        out.emplace_back(FormatTime(FileTimeToUnix(data.ftCreationTime), settings::kTimeFormat), folder + data.cFileName);
+        qv::BackupFileEntry entry;
+        entry.created = FileTimeToUnix(data.ftCreationTime);
+        const uint64_t ticks = (static_cast<uint64_t>(data.ftCreationTime.dwHighDateTime) << 32) |
+                               data.ftCreationTime.dwLowDateTime;
+        entry.createdFraction = static_cast<uint32_t>(ticks % 10000000ULL);
+        entry.listingText = FormatTime(entry.created, settings::kTimeFormat);
+        entry.path = folder + data.cFileName;
+        entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        out.push_back(std::move(entry));
     } while (FindNextFileA(h, &data));
     FindClose(h);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> CBackupStore::ListBackupFiles() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (qv::BackupFileEntry& entry : ListBackupEntries()) out.emplace_back(std::move(entry.listingText), std::move(entry.path));
     return out;
 }
 
@@ -183,16 +197,16 @@ std::string CBackupStore::MakeRegistryBackup(const std::string& prefix, IBackupP
     CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, text, HKEY_LOCAL_MACHINE);
     if (page) {
         page->SetLastBackupLabel(std::string(StringText(145)) + text);
-        page->RefillList(ListBackupFiles());
+        page->RefillList(ListBackupEntries());
     }
     return path;
 }
 
-void CBackupStore::DoFullBackup(IBackupPageHooks* page) {
+std::string CBackupStore::DoFullBackup(IBackupPageHooks* page, std::string& error) {
     if (page) page->EnableControls(false);
-    std::string error;
-    MakeRegistryBackup("FullBackup", page, error);
+    std::string path = MakeRegistryBackup("FullBackup", page, error);
     if (page) page->EnableControls(true);
+    return path;
 }
 
 void CBackupStore::DoSystemBackup() {
@@ -214,22 +228,26 @@ bool CBackupStore::RestoreBackup(const std::string& listingText) {
 }
 
 bool CBackupStore::RestoreBackupFile(const std::string& path) {
+    return RestoreBackupFileResult(path) == RestoreResult::Restored;
+}
+
+CBackupStore::RestoreResult CBackupStore::RestoreBackupFileResult(const std::string& path) {
     std::string text = GetFileCreationText(path);
     if (text.empty()) {
         MessageBoxA(nullptr, ("Cannot found the backup file\nto " + path).c_str(), "Confirmation",
                     MB_OK | MB_ICONINFORMATION);
-        return false;
+        return RestoreResult::NotFound;
     }
     if (MessageBoxA(nullptr, ("Are you sure you want to restore your registry setting\nto " + text).c_str(),
                     "Confirmation", MB_YESNO | MB_ICONINFORMATION) != IDYES)
-        return false;
+        return RestoreResult::Declined;
     if (ImportWithRegedit(path) != 0) {
         // A restore that did not happen is said so, never passed over in silence.
         MessageBoxA(nullptr, ("The backup could not be restored; nothing was changed.\n\n" + qv::LastRegeditMessages()).c_str(),
                     "Quorvane", MB_OK | MB_ICONERROR);
-        return false;
+        return RestoreResult::Failed;
     }
-    return true;
+    return RestoreResult::Restored;
 }
 
 void CBackupStore::CreateRestorePoint() {

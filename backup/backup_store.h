@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "backup/backup_list_rows.h"
 #include "backup/reg_export_writer.h"
 
 // What the backup page shows while the store works (the page implements it; the command
@@ -15,8 +16,8 @@ public:
     virtual ~IBackupPageHooks() = default;
     virtual void SetLastBackupLabel(const std::string& text) = 0;
     virtual void EnableControls(bool enabled) = 0;
-    // Each backup as its listing text and its file, in the folder's order.
-    virtual void RefillList(const std::vector<std::pair<std::string, std::string>>& backups) = 0;
+    // Each backup file with its listing text, time and size, in the folder's order.
+    virtual void RefillList(const std::vector<qv::BackupFileEntry>& backups) = 0;
 };
 
 class CBackupStore {
@@ -54,9 +55,11 @@ public:
     // `name` is not one of the backups.
     std::string FindBackupFile(const std::string& name);
 
-    // Listing texts of every backup file, in the folder's order; with their paths.
+    // Listing texts of every backup file, in the folder's order; with their paths; with their
+    // paths, creation times and sizes.
     std::vector<std::string> ListBackups();
     std::vector<std::pair<std::string, std::string>> ListBackupFiles();
+    std::vector<qv::BackupFileEntry> ListBackupEntries();
     // The path of the first backup whose listing text is `text`; empty when none.
     std::string FindBackupByTime(const std::string& text);
 
@@ -73,8 +76,9 @@ public:
     // completely. Returns the file's path, empty on
     // failure (with the reason in `error`).
     std::string MakeRegistryBackup(const std::string& prefix, IBackupPageHooks* page, std::string& error);
-    // The full backup of the page's "Backup Now" and the system backup of the first start.
-    void DoFullBackup(IBackupPageHooks* page);
+    // The full backup of the page's "Backup Now" (its file, empty on failure with the reason
+    // in `error`) and the system backup of the first start.
+    std::string DoFullBackup(IBackupPageHooks* page, std::string& error);
     void DoSystemBackup();
 
     // Asks for confirmation, then restores the backup with that listing text. True when it
@@ -82,6 +86,10 @@ public:
     bool RestoreBackup(const std::string& listingText);
     // Asks for confirmation, then restores exactly this backup file.
     bool RestoreBackupFile(const std::string& path);
+    // The same, saying how it ended. A file that is gone and a failed import have been
+    // reported to the user in a message box by then.
+    enum class RestoreResult { Restored, Declined, NotFound, Failed };
+    RestoreResult RestoreBackupFileResult(const std::string& path);
 
     // A System Restore point "Quorvane before Scan"; prints its sequence or the failure.
     void CreateRestorePoint();

@@ -1,6 +1,7 @@
 // The backup and restore page: its start state, a full backup from "Backup Now" with the
-// page and the navigation held disabled until it ends, backups in one minute, "Restore Now",
-// and the system backup of a first start.
+// page and the navigation held disabled until it ends, backups in one minute, the restore
+// list (kinds, sizes, newest first, each row bound to its file), "Restore Now", what the
+// page says after a backup or restore, and the system backup of a first start.
 #include <windows.h>
 
 #include <wx/frame.h>
@@ -105,11 +106,14 @@ TEST_F(BackupPageTest, WithoutHistoryThePageOpensInBackupModeAndTheModesSwitch) 
     EXPECT_FALSE(page->LastBackupLabel().IsShown());
     EXPECT_EQ(page->DescriptionLabel().GetText().substr(0, 30), Caption(144).substr(0, 30));
 
-    // Restore Now on the empty list: the message with nothing after it, and no restore.
-    EXPECT_EQ(page->BackupList().GetCount(), 0u);
+    // The empty list says so in its only line, and there is nothing to choose or restore.
+    EXPECT_EQ(page->BackupRowCount(), 0u);
+    ASSERT_EQ(page->BackupList().GetCount(), 1u);
+    EXPECT_EQ(page->BackupList().GetStringSelection(), "No backups yet");
+    EXPECT_FALSE(page->BackupList().IsEnabled());
+    EXPECT_FALSE(page->RestoreNowButton().IsEnabled());
     page->RestoreNowButton().Click();
-    ASSERT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(m_shown[0], "Cannot found the backup file\nto ");
+    EXPECT_TRUE(m_shown.empty());
 
     wxCommandEvent radio(wxEVT_RADIOBUTTON, CTopicTitleBackupNRestore::kBackupRadioId);
     radio.SetEventObject(&page->BackupRadio());
@@ -154,8 +158,13 @@ TEST_F(BackupPageTest, BackupNowHoldsThePageAndTheNavigationUntilItEnds) {
     ASSERT_TRUE(ReadSetting(settings::kLastBackup, last));
     EXPECT_NE(last, "Jun,06 2009 7:05 PM");
     EXPECT_EQ(page.LastBackupLabel().GetText(), Caption(145) + last);  // no extra space here
-    ASSERT_EQ(page.BackupList().GetCount(), 1u);
-    EXPECT_EQ(page.BackupList().GetString(0).utf8_string(), last);
+    // The page says that it is done and names the file.
+    EXPECT_EQ(page.StatusLabel().GetText().rfind("Backup finished: FullBackup[", 0), 0u) << page.StatusLabel().GetText();
+    EXPECT_EQ(page.StatusLabel().GetText().substr(page.StatusLabel().GetText().size() - 4), ".reg");
+    ASSERT_EQ(page.BackupRowCount(), 1u);
+    EXPECT_EQ(page.ListingTextOfRow(0), last);
+    EXPECT_NE(page.BackupList().GetString(0).utf8_string().find(" \u2014 full backup, "), std::string::npos)
+        << page.BackupList().GetString(0);
 
     // A second full backup in the same minute is a second file with the registry as it is
     // then, and so is a system backup: three entries, each bound to its own file.
@@ -167,17 +176,23 @@ TEST_F(BackupPageTest, BackupNowHoldsThePageAndTheNavigationUntilItEnds) {
     page.DoSystemBackup();
     guitest::Pump(50ms);
     EXPECT_EQ(BackupFiles().size(), 3u);
-    ASSERT_EQ(page.BackupList().GetCount(), 3u);
-    EXPECT_EQ(page.BackupList().GetString(0), page.BackupList().GetString(1));
+    ASSERT_EQ(page.BackupRowCount(), 3u);
+    // Newest first: the system backup, then the second and the first full backup, all with
+    // the listing text of the one minute.
+    EXPECT_NE(page.BackupList().GetString(0).utf8_string().find("system backup"), std::string::npos);
+    EXPECT_NE(page.BackupList().GetString(2).utf8_string().find("full backup"), std::string::npos);
+    for (size_t row = 0; row < 3; ++row) EXPECT_EQ(page.ListingTextOfRow(row), last);
+    EXPECT_NE(page.BackupFileOfRow(1), page.BackupFileOfRow(2));
 
     // Restore Now asks first; "No" restores nothing.
     wxCommandEvent radio(wxEVT_RADIOBUTTON, CTopicTitleBackupNRestore::kRestoreRadioId);
     radio.SetEventObject(&page.RestoreRadio());
     page.RestoreRadio().ProcessWindowEvent(radio);
-    EXPECT_EQ(page.BackupList().GetStringSelection().utf8_string(), last);
+    EXPECT_EQ(page.BackupList().GetSelection(), 0);
     page.RestoreNowButton().Click();
     ASSERT_FALSE(m_shown.empty());
     EXPECT_EQ(m_shown.back(), "Are you sure you want to restore your registry setting\nto " + last);
+    EXPECT_EQ(page.StatusLabel().GetText(), "");
 
     // "Yes" restores the file of the row chosen, though all rows read alike: only the files
     // taken after "Between" was set bring it back.
@@ -192,7 +207,93 @@ TEST_F(BackupPageTest, BackupNowHoldsThePageAndTheNavigationUntilItEnds) {
         EXPECT_EQ(CSystem32::GetRegistryValue("Software\\Between", "x", v, HKEY_CURRENT_USER),
                   qvtest::ReadFile(file).find(between) != std::string::npos)
             << file;
+        EXPECT_EQ(page.StatusLabel().GetText().rfind("Restored the ", 0), 0u) << page.StatusLabel().GetText();
     }
+}
+
+TEST_F(BackupPageTest, TheRestoreListShowsKindAndSizeNewestFirstAndRestoresTheChosenRow) {
+    SetSetting(settings::kLastBackup, "Jun,06 2009 7:05 PM");  // no system backup at start
+    CTopicTitleBackupNRestore& page = OpenBackupPage();
+    // Three backups written one after the other, oldest first, each setting "Row" to its
+    // kind; comment lines give them their sizes.
+    CBackupStore().EnsureBackupFolder();
+    struct Made {
+        const char* name;
+        const char* row;
+        size_t size;
+    };
+    const Made made[] = {{"SystemBackup[May-01-2025 8-00 AM].reg", "system", 300 * 1024},
+                         {"FullBackup[May-02-2025 8-00 AM].reg", "full", 1200 * 1024},
+                         {"PartialBackup[May-03-2025 8-00 AM].reg", "fix", 2765}};
+    for (const Made& m : made) {
+        std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\QvRows]\r\n\"Row\"=\"" +
+                           std::string(m.row) + "\"\r\n";
+        while (text.size() + 64 <= m.size) text += ";" + std::string(61, '-') + "\r\n";
+        text += ";" + std::string(m.size - text.size() - 3, '-') + "\r\n";
+        ASSERT_EQ(text.size(), m.size);
+        qvtest::WriteFile(BackupFolder() / m.name, text);
+        std::this_thread::sleep_for(1100ms);  // creation times a second apart
+    }
+
+    wxCommandEvent radio(wxEVT_RADIOBUTTON, CTopicTitleBackupNRestore::kRestoreRadioId);
+    radio.SetEventObject(&page.RestoreRadio());
+    page.RestoreRadio().ProcessWindowEvent(radio);
+    ASSERT_EQ(page.BackupRowCount(), 3u);
+    ASSERT_EQ(page.BackupList().GetCount(), 3u);
+    EXPECT_TRUE(page.RestoreNowButton().IsEnabled());
+    const std::string ends[] = {" \u2014 fix backup, 2.7 KB", " \u2014 full backup, 1.2 MB", " \u2014 system backup, 300 KB"};
+    for (unsigned row = 0; row < 3; ++row) {
+        const std::string text = page.BackupList().GetString(row).utf8_string();
+        ASSERT_GT(text.size(), ends[row].size());
+        EXPECT_EQ(text.substr(text.size() - ends[row].size()), ends[row]);
+        // The time is the listing text's, shown without its comma.
+        std::string listing = page.ListingTextOfRow(row);
+        listing[listing.find(',')] = ' ';
+        EXPECT_EQ(text.substr(0, text.size() - ends[row].size()), listing);
+        EXPECT_EQ(fs::path(page.BackupFileOfRow(row)).string().find(made[2 - row].name),
+                  page.BackupFileOfRow(row).size() - std::string(made[2 - row].name).size());
+    }
+    // The newest is chosen.
+    EXPECT_EQ(page.BackupList().GetSelection(), 0);
+
+    // Restore Now takes the file of the row chosen, and the page says which it restored.
+    auto when = [&](unsigned row) {
+        const std::string text = page.BackupList().GetString(row).utf8_string();
+        return text.substr(0, text.find(" \u2014 "));
+    };
+    m_boxes.answer = IDYES;
+    page.BackupList().SetSelection(1);
+    page.RestoreNowButton().Click();
+    std::string row;
+    ASSERT_NE(CSystem32::GetRegistryValue("Software\\QvRows", "Row", row, HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(row, "full");
+    EXPECT_EQ(page.StatusLabel().GetText(),
+              "Restored the full backup of " + when(1) + ". Programs started in Wine from now on see the restored settings.");
+
+    // A backup that cannot be imported: the store's box says why, the status line does not
+    // claim a restore, and the registry keeps what it had.
+    const std::string fullWhen = when(1);
+    qvtest::WriteFile(BackupFolder() / made[1].name, "not a registry file\r\n");
+    size_t boxes = m_shown.size();
+    page.RestoreNowButton().Click();
+    ASSERT_EQ(m_shown.size(), boxes + 2);  // the question, then the failure
+    EXPECT_EQ(m_shown.back().rfind("The backup could not be restored", 0), 0u) << m_shown.back();
+    EXPECT_EQ(page.StatusLabel().GetText(), "Not restored: the full backup of " + fullWhen + ".");
+    ASSERT_NE(CSystem32::GetRegistryValue("Software\\QvRows", "Row", row, HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(row, "full");
+
+    // A backup deleted behind the page's back: the store's box says it is gone, the status
+    // line that it was not restored, and the list shows what is left.
+    const std::string systemWhen = when(2);
+    fs::remove(BackupFolder() / made[0].name);
+    page.BackupList().SetSelection(2);
+    boxes = m_shown.size();
+    page.RestoreNowButton().Click();
+    ASSERT_EQ(m_shown.size(), boxes + 1);
+    EXPECT_EQ(m_shown.back().rfind("Cannot found the backup file", 0), 0u);
+    EXPECT_EQ(page.StatusLabel().GetText(),
+              "Not restored: the system backup of " + systemWhen + " is no longer in the backup folder.");
+    EXPECT_EQ(page.BackupRowCount(), 2u);
 }
 
 TEST_F(BackupPageTest, AFailedBackupSaysSoAndStoresNoLastBackup) {
@@ -203,9 +304,12 @@ TEST_F(BackupPageTest, AFailedBackupSaysSoAndStoresNoLastBackup) {
     qvtest::WriteFile(BackupFolder(), "not a folder");
     page.BackupNowButton().Click();
     ASSERT_TRUE(guitest::PumpUntil([&] { return !page.IsBackupRunning(); }, 20s));
-    EXPECT_EQ(page.LastBackupLabel().GetText().rfind("The backup could not be written", 0), 0u)
-        << page.LastBackupLabel().GetText();
-    EXPECT_EQ(ControlStates(page), std::vector<bool>(6, true));
+    // The status line says what failed; the label still names the last backup there is.
+    EXPECT_EQ(page.StatusLabel().GetText().rfind("The backup could not be written", 0), 0u)
+        << page.StatusLabel().GetText();
+    EXPECT_EQ(page.LastBackupLabel().GetText(), Caption(145) + " Jun,06 2009 7:05 PM");
+    // All back but Restore Now: there is still no backup to restore.
+    EXPECT_EQ(ControlStates(page), std::vector<bool>({true, true, true, true, true, false}));
     std::string last;
     ASSERT_TRUE(ReadSetting(settings::kLastBackup, last));
     EXPECT_EQ(last, "Jun,06 2009 7:05 PM");

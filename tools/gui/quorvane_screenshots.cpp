@@ -7,6 +7,7 @@
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/timer.h>
+#include <wx/uiaction.h>
 
 #include <chrono>
 #include <filesystem>
@@ -19,15 +20,18 @@
 
 #include <windows.h>
 
+#include "app/derived_paths.h"
 #include "app/prefix_state.h"
 #include "app/settings.h"
 #include "pages/exit_pop_dlg.h"
 #include "pages/home_page.h"
 #include "backup/backup_restore_page.h"
+#include "backup/backup_store.h"
 #include "app/string_table.h"
 #include "scan/optimize_registry_page.h"
 #include "vendor/ui/ui_thread_calls.h"
 #include "platform/prefix/prefix.h"
+#include "platform/win32/windows_file_open.h"
 #include "platform/win32/command_line.h"
 #include "shell/command_ids.h"
 #include "shell/quorvane_main_dlg.h"
@@ -122,6 +126,78 @@ void RestoreSettingsBeforeNews() {
     g_settingsBeforeNews.clear();
 }
 
+// The backup views show the backups made for them alone: the prefix's own backup folder is
+// set aside meanwhile, and its "Last Backup" kept; afterwards the views' backups are removed
+// and both are put back as they were.
+struct BackupsAside {
+    std::filesystem::path folder;  // the backup folder (Unix)
+    std::filesystem::path aside;   // where its files wait; empty when nothing was set aside
+    std::optional<std::string> lastBackup;
+    std::vector<std::filesystem::path> made;
+    bool active = false;
+};
+BackupsAside g_backups;
+
+void SetBackupsAside() {
+    std::optional<std::filesystem::path> folder = qv::FileNameToUnix(GetBackupFolder());
+    if (!folder) return;
+    g_backups = BackupsAside{};
+    g_backups.folder = folder->has_filename() ? *folder : folder->parent_path();  // ends in a backslash
+    std::string last;
+    if (CSystem32::GetRegistryValue(settings::kOptionsKey, settings::kLastBackup, last, HKEY_LOCAL_MACHINE) != 0)
+        g_backups.lastBackup = last;
+    std::error_code ec;
+    if (std::filesystem::exists(g_backups.folder, ec)) {
+        std::filesystem::path aside = g_backups.folder;
+        aside += ".screenshots-aside";
+        std::filesystem::rename(g_backups.folder, aside, ec);
+        if (ec) return;  // left in place: the views show them too, and nothing is removed
+        g_backups.aside = aside;
+    }
+    g_backups.active = true;
+}
+
+// Makes a system, a full and a fix backup, oldest first.
+void MakeBackupsOfEachKind() {
+    if (!g_backups.active) return;
+    CBackupStore store;
+    std::string error;
+    auto keep = [](const std::string& path) {
+        if (std::optional<std::filesystem::path> unix = qv::FileNameToUnix(path)) g_backups.made.push_back(*unix);
+    };
+    keep(store.MakeRegistryBackup("SystemBackup", nullptr, error));
+    keep(store.MakeRegistryBackup("FullBackup", nullptr, error));
+    std::string temp = store.CreatePartialBackup();
+    if (!temp.empty()) {
+        store.m_writer.ExportRegistryKey("HKEY_CURRENT_USER", "Control Panel\\Desktop", "", temp);
+        keep(store.PublishBackup(temp, "PartialBackup", error));
+    }
+}
+
+void PutBackupsBack() {
+    if (!g_backups.active) return;
+    std::error_code ec;
+    for (const std::filesystem::path& file : g_backups.made) std::filesystem::remove(file, ec);
+    std::filesystem::remove(g_backups.folder, ec);  // only when empty: what the views made is gone
+    if (!g_backups.aside.empty()) std::filesystem::rename(g_backups.aside, g_backups.folder, ec);
+    if (ec) std::cerr << "quorvane-screenshots: the backups are left in " << g_backups.aside << ": " << ec.message() << "\n";
+    if (g_backups.lastBackup) {
+        CSystem32::SetRegistryValue(settings::kOptionsKey, settings::kLastBackup, *g_backups.lastBackup, HKEY_LOCAL_MACHINE);
+    } else {
+        CSystem32::DeleteRegistryValue(settings::kOptionsKey, settings::kLastBackup, HKEY_LOCAL_MACHINE);
+    }
+    g_backups = BackupsAside{};
+}
+
+// The first start's system backup runs on a worker: the backup views wait for its end.
+void WaitForSystemBackup(CQuorvaneDlg* dlg) {
+    if (!dlg->SystemBackupStarted()) return;
+    WaitWhileDispatching([] {
+        std::string last;
+        return CSystem32::GetRegistryValue(settings::kOptionsKey, settings::kLastBackup, last, HKEY_LOCAL_MACHINE) != 0;
+    }, std::chrono::seconds(30));
+}
+
 // Runs `step` with the modal dialog once it has been on show for a while (drawn).
 class ModalStep : public wxTimer {
 public:
@@ -188,6 +264,7 @@ private:
         struct View {
             const char* name;
             std::function<void()> show;
+            std::function<void()> after = {};  // run once the view is captured
         };
         std::vector<View> views = {
             {"main_home", [dlg] { dlg->ShowPage(0); }},
@@ -203,6 +280,28 @@ private:
             {"main_backup_restore_list", [dlg] {
                  dlg->ShowPage(2);
                  if (auto* backup = dynamic_cast<CTopicTitleBackupNRestore*>(dlg->m_pBackupPage)) backup->ShowRestoreMode();
+             }},
+            // Restore mode with no backup at all, and with one of each kind, the list open.
+            {"main_backup_restore_empty", [dlg] {
+                 WaitForSystemBackup(dlg);
+                 SetBackupsAside();
+                 dlg->ShowPage(2);
+                 if (auto* backup = dynamic_cast<CTopicTitleBackupNRestore*>(dlg->m_pBackupPage)) backup->ShowRestoreMode();
+             }},
+            {"main_backup_restore_kinds", [dlg] {
+                 MakeBackupsOfEachKind();
+                 if (auto* backup = dynamic_cast<CTopicTitleBackupNRestore*>(dlg->m_pBackupPage)) {
+                     backup->ShowRestoreMode();
+                     backup->Update();
+                     wxUIActionSimulator mouse;
+                     mouse.MouseMove(backup->BackupList().GetScreenRect().GetPosition() + wxPoint(40, 12));
+                     mouse.MouseClick();
+                 }
+             },
+             [dlg] {
+                 wxUIActionSimulator().Char(WXK_ESCAPE);
+                 PutBackupsBack();
+                 if (auto* backup = dynamic_cast<CTopicTitleBackupNRestore*>(dlg->m_pBackupPage)) backup->ShowBackupMode();
              }},
             {"main_options", [dlg] { dlg->ShowPage(3); }},
             // The result page after an apply that switched three programs off (the page
@@ -240,6 +339,7 @@ private:
         for (const View& view : views) {
             m_runner.Add(view.show);
             m_runner.Add([host, name = std::string(view.name)] { Capture(host, name, 129); });
+            if (view.after) m_runner.Add(view.after);
         }
         m_runner.Add([dlg] {
             dlg->ShowPage(0);
