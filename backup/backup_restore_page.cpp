@@ -155,7 +155,9 @@ void CTopicTitleBackupNRestore::FillList(const std::vector<qv::BackupFileEntry>&
 }
 
 void CTopicTitleBackupNRestore::UpdateRestoreNow() {
+    // With nothing to restore the button fades: the skin's disabled face looks pressed.
     m_btnRestoreNow.EnableButton(m_bControlsEnabled && !m_rows.empty() ? 1 : 0);
+    m_btnRestoreNow.SetDimmed(m_rows.empty());
 }
 
 void CTopicTitleBackupNRestore::ShowLastBackupText(const std::string& text) {

@@ -47,7 +47,10 @@ std::string RepairSummaryText(const CScanRepair& repair, const std::vector<Repai
     const std::string& backup = repair.BackupPath();
     if (!backup.empty() && repair.RemovedCount() > 0) {
         const std::optional<std::filesystem::path> unix = qv::FileNameToUnix(backup);
-        const std::string file = unix ? unix->string() : backup;
+        // Through the drive's link to the file itself: the path a file manager shows.
+        std::error_code ec;
+        const std::filesystem::path real = unix ? std::filesystem::weakly_canonical(*unix, ec) : std::filesystem::path();
+        const std::string file = unix ? (ec ? *unix : real).string() : backup;
         text += "\n\nThe removed entries are kept in the backup file\n" + file +
                 "\n\nTo undo the repair, restore that backup on the Backups page, or run:\n"
                 "quorvane-regedit --prefix " +

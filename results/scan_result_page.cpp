@@ -261,6 +261,24 @@ void CTopicDlgScanResult::UpdateCheckControls() {
     if (!m_btnFix.IsEnabled()) m_btnFix.SetDimmed(true);
 }
 
+void CTopicDlgScanResult::SelectRow(long row) {
+    if (row < 0 || row >= m_list.GetItemCount()) return;
+    m_list.SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    m_list.EnsureVisible(row);
+    ShowSelectedRow();
+}
+
+void CTopicDlgScanResult::PreviewFixProgress(int phase, size_t done, size_t total) {
+    if (phase < 0) {
+        SetWorkerRunning(false);
+        return;
+    }
+    if (!m_pFixBar->IsShown()) SetWorkerRunning(true, FixStepText(phase, done, total));
+    m_fixTimer.Stop();
+    m_lblCaption.SetText(FixStepText(phase, done, total));
+    m_pFixBar->SetValue(phase == RepairProgress::kRemoving && total > 0 ? 500 + static_cast<int>(done * 450 / total) : 250);
+}
+
 void CTopicDlgScanResult::OnRowSelected(wxListEvent& event) {
     event.Skip();
     ShowSelectedRow();

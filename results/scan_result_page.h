@@ -46,6 +46,10 @@ public:
     bool FixRunning() const { return m_bFixRunning; }
     // From "Yes" to the restart's last word.
     bool RestartRunning() const { return m_bRestartRunning; }
+    // Pictures of the page: a row selected with its details, and the page as it looks while
+    // a repair is at `done` of `total` rows in `phase` (a negative phase ends the picture).
+    void SelectRow(long row);
+    void PreviewFixProgress(int phase, size_t done, size_t total);
     // The last repair's account of itself, as the summary showed it.
     const std::string& LastSummary() const { return m_sLastSummary; }
 

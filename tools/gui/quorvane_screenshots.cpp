@@ -4,6 +4,7 @@
 #include <wx/app.h>
 #include <wx/utils.h>
 #include <wx/dialog.h>
+#include <wx/msgdlg.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/timer.h>
@@ -29,6 +30,9 @@
 #include "backup/backup_store.h"
 #include "app/string_table.h"
 #include "scan/optimize_registry_page.h"
+#include "results/scan_repair.h"
+#include "results/scan_result_page.h"
+#include "platform/win32/message_box.h"
 #include "vendor/ui/ui_thread_calls.h"
 #include "platform/prefix/prefix.h"
 #include "platform/win32/windows_file_open.h"
@@ -218,6 +222,21 @@ private:
     int m_ticks = 0;
 };
 
+// Captures the window while a pop-up menu of it is open, then closes the menu: the menu runs
+// its own loop, in which timers still fire.
+class MenuStep : public wxTimer {
+public:
+    MenuStep(wxWindow* host, std::string name) : m_host(host), m_name(std::move(name)) { StartOnce(600); }
+    void Notify() override {
+        Capture(m_host, m_name, 129);
+        wxUIActionSimulator().Char(WXK_ESCAPE);
+    }
+
+private:
+    wxWindow* m_host;
+    std::string m_name;
+};
+
 // Runs one step at each tick, so that the windows are drawn between the steps.
 class StepRunner : public wxTimer {
 public:
@@ -326,6 +345,21 @@ private:
                                       std::chrono::seconds(30));
                  CTopicDlgOptimizeRegistry::SetTimings(200, 1.0);
              }},
+            // A row selected: the strip under the list explains it in full.
+            {"main_scan_results_details", [dlg] {
+                 // The pointer away from the window, so that no tip covers the page.
+                 wxUIActionSimulator().MouseMove(1010, 750);
+                 if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage)) results->SelectRow(3);
+             }},
+            // A repair at work: the bar and what it is doing, the window busy.
+            {"main_scan_results_fix_progress", [dlg] {
+                 if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage))
+                     results->PreviewFixProgress(RepairProgress::kRemoving, 9, 14);
+             },
+             [dlg] {
+                 if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage))
+                     results->PreviewFixProgress(-1, 0, 0);
+             }},
             // The same results while Wine runs in the prefix: the banner at the foot and Fix
             // unavailable.
             {"main_scan_results_wine_running", [dlg] { dlg->ApplyPrefixState(WineRunningState()); }},
@@ -341,6 +375,50 @@ private:
             m_runner.Add([host, name = std::string(view.name)] { Capture(host, name, 129); });
             if (view.after) m_runner.Add(view.after);
         }
+        // The prefix chooser, open under the title's prefix name.
+        m_runner.Add([dlg, host] {
+            dlg->ShowPage(0);
+            new MenuStep(host, "prefix_chooser");
+            dlg->ShowPrefixChooser();
+        });
+        // A real repair of a few rows and the summary it ends with; the restart is declined.
+        m_runner.Add([dlg, this] {
+            auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage);
+            if (results == nullptr) return;
+            dlg->HideAllPages();
+            results->Show();
+            // Four registry rows (those naming a key), as a user would pick them.
+            int picked = 0;
+            for (long row = 0; row < results->List().GetItemCount() && picked < 4; ++row) {
+                const std::vector<std::string>& texts = results->List().RowTexts(static_cast<int>(row));
+                if (texts.size() > 2 && !texts[2].empty()) {
+                    results->List().CheckItem(row, true);
+                    ++picked;
+                }
+            }
+            CTopicDlgScanResult::SetFixPause(0);
+            m_previousBoxes = qv::SetMessageBoxHandler([](const std::string& text, const std::string& caption, unsigned type) {
+                if ((type & 0xF) != MB_OK) return caption == StringText(187) ? IDYES : IDNO;
+                if (caption != StringText(107)) return IDOK;
+                // The summary as the user sees it, in a dialog this tool can find and capture.
+                wxGenericMessageDialog box(nullptr, wxString::FromUTF8(text), wxString::FromUTF8(caption),
+                                           wxOK | wxICON_INFORMATION);
+                new ModalStep([](wxDialog* shown) {
+                    Capture(shown, "fix_summary");
+                    shown->EndModal(wxID_OK);
+                });
+                box.ShowModal();
+                return IDOK;
+            });
+            results->FixButton().Click();
+        });
+        m_runner.Add([dlg, this] {
+            WaitWhileDispatching([dlg] {
+                auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage);
+                return results == nullptr || (!results->FixRunning() && dlg->m_pHomePage->IsShown());
+            }, std::chrono::seconds(30));
+            qv::SetMessageBoxHandler(m_previousBoxes);
+        });
         m_runner.Add([dlg] {
             dlg->ShowPage(0);
             new ModalStep([](wxDialog* about) {
@@ -364,6 +442,7 @@ private:
     }
 
     StepRunner m_runner;
+    qv::MessageBoxHandler m_previousBoxes;
 };
 
 }  // namespace
