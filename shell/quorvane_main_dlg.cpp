@@ -402,7 +402,7 @@ bool CQuorvaneDlg::PrefixChoiceOffered() const { return m_bNavigationEnabled && 
 
 void CQuorvaneDlg::ShowPrefixChooser() {
     if (!PrefixChoiceOffered()) {
-        MessageBoxA(nullptr, "Another Wine prefix can be chosen once the scan, the fix or the backup has ended.",
+        MessageBoxA(nullptr, "Another Wine prefix can be chosen once the scan, the fix, the restart or the backup has ended.",
                     "Quorvane", MB_OK | MB_ICONINFORMATION);
         return;
     }

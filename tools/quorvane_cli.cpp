@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     AddStartupCommand(app, context);
     AddBackupCommands(app, context);
     AddPrefixesCommand(app, context);
+    AddMenuEntriesCommand(app, context);
     try {
         std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
         app.parse(args);

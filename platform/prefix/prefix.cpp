@@ -63,10 +63,21 @@ void SetActivePrefix(std::shared_ptr<Prefix> prefix) {
     g_active = std::move(prefix);
 }
 
+namespace {
+thread_local std::shared_ptr<Prefix> t_threadPrefix;
+}
+
 std::shared_ptr<Prefix> ActivePrefix() {
+    if (t_threadPrefix) return t_threadPrefix;
     std::lock_guard<std::mutex> lock(g_activeMutex);
     return g_active;
 }
+
+ScopedThreadPrefix::ScopedThreadPrefix(std::shared_ptr<Prefix> prefix) : previous_(std::move(t_threadPrefix)) {
+    t_threadPrefix = std::move(prefix);
+}
+
+ScopedThreadPrefix::~ScopedThreadPrefix() { t_threadPrefix = std::move(previous_); }
 
 std::string ActiveRegistryError() {
     std::shared_ptr<Prefix> prefix = ActivePrefix();

@@ -33,6 +33,19 @@ private:
 // The prefix the Win32 functions act on; null until one is set.
 void SetActivePrefix(std::shared_ptr<Prefix> prefix);
 std::shared_ptr<Prefix> ActivePrefix();
+// Makes `prefix` the active one for this thread only while it lives: code that judges
+// another prefix (menu entries of other prefixes) uses the Win32 functions on it without
+// touching the window's prefix.
+class ScopedThreadPrefix {
+public:
+    explicit ScopedThreadPrefix(std::shared_ptr<Prefix> prefix);
+    ~ScopedThreadPrefix();
+    ScopedThreadPrefix(const ScopedThreadPrefix&) = delete;
+    ScopedThreadPrefix& operator=(const ScopedThreadPrefix&) = delete;
+
+private:
+    std::shared_ptr<Prefix> previous_;
+};
 // Why the active prefix's registry last refused a change; empty when none is set.
 std::string ActiveRegistryError();
 

@@ -224,7 +224,7 @@ TEST_F(MainWindowTest, TheTitleAreaNamesThePrefixAndTheChooserWaitsForRunningWor
     EXPECT_FALSE(dlg.PrefixChoiceOffered());
     dlg.ShowPrefixChooser();
     ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_NE(boxes.shown[1].find("once the scan, the fix or the backup has ended"), std::string::npos);
+    EXPECT_NE(boxes.shown[1].find("once the scan, the fix, the restart or the backup has ended"), std::string::npos);
     dlg.EnableNavigation(true);
     EXPECT_TRUE(dlg.PrefixChoiceOffered());
 }

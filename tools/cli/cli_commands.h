@@ -33,6 +33,7 @@ void AddFixCommand(CLI::App& app, CliContext& context);
 void AddStartupCommand(CLI::App& app, CliContext& context);
 void AddBackupCommands(CLI::App& app, CliContext& context);
 void AddPrefixesCommand(CLI::App& app, CliContext& context);
+void AddMenuEntriesCommand(CLI::App& app, CliContext& context);
 
 // Scans every Wine prefix found on the machine and prints one summary line each; 1 when
 // one of them could not be scanned.
