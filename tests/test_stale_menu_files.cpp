@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "app/shell_link_writer.h"
@@ -313,4 +314,86 @@ TEST(MenuHome, DesktopFolderFromUserDirsAndXdgFolders) {
     EXPECT_FALSE(h.Holds(home / "Schreibtisch/sub/x.desktop"));
     EXPECT_FALSE(h.Holds(home / ".local/share/applications/../../../etc/passwd"));
     EXPECT_TRUE(h.Holds(home / ".local/share/applications/wine/Programs/a.desktop"));
+}
+
+namespace {
+
+// The home that Wine's own menu builder made for three prefixes (one since deleted, one
+// that lost a program, one intact), with decoys, copied to `root` with its paths made real.
+void CopyWineMenusFixture(const fs::path& root) {
+    const fs::path from = qvtest::Fixtures().parent_path() / "wine-menus";
+    for (const char* part : {"home", "prefixes"})
+        fs::copy(from / part, root / part, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    std::string regRoot;  // the root as Wine's registry files write a Windows path of it
+    for (char c : root.string()) regRoot += c == '/' ? std::string("\\\\") : std::string(1, c);
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_symlink() || !e.is_regular_file()) continue;
+        std::string text = qvtest::ReadFile(e.path());
+        const std::string with = e.path().extension() == ".reg" ? regRoot : root.string();
+        bool changed = false;
+        for (size_t at; (at = text.find("@ROOT@")) != std::string::npos; changed = true) text.replace(at, 6, with);
+        if (!changed) continue;
+        const fs::perms perms = fs::status(e.path()).permissions();
+        qvtest::WriteFile(e.path(), text);
+        fs::permissions(e.path(), perms);
+    }
+}
+
+// The files of a home that the menu builder (or a decoy) wrote: not the caches that the
+// desktop's database tools make.
+std::map<std::string, std::pair<std::string, unsigned>> WrittenFiles(const fs::path& home) {
+    auto all = Snapshot(home);
+    std::erase_if(all, [](const auto& item) {
+        const std::string& p = item.first;
+        return p.ends_with("mimeinfo.cache") || (p.rfind(".local/share/mime/", 0) == 0 && p.rfind(".local/share/mime/packages/", 0) != 0) ||
+               p.rfind(".local/share/quorvane/", 0) == 0;
+    });
+    return all;
+}
+
+}  // namespace
+
+TEST(WineMenusFixture, WhatWinesMenuBuilderLeftIsListedCleanedAndRestoredExactly) {
+    qvtest::TempDir temp;
+    CopyWineMenusFixture(temp.path());
+    const fs::path home = temp.path() / "home";
+    const menus::MenuHome h = menus::MenuHome::FromVariables({{"HOME", home.string()}});
+
+    std::set<std::string> expected, listed;
+    std::istringstream lines(qvtest::ReadFile(qvtest::Fixtures().parent_path() / "wine-menus/expected.txt"));
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("stale ", 0) == 0) expected.insert(line.substr(6));
+    ASSERT_GT(expected.size(), 20u);
+    const menus::StaleMenuReport report = menus::FindStaleMenuFiles(h);
+    for (const menus::StaleMenuFile& f : report.files)
+        listed.insert(std::string(menus::KindName(f.kind)) + " " + f.path.lexically_relative(home).generic_string());
+    EXPECT_EQ(listed, expected);
+    EXPECT_TRUE(report.notes.empty());
+
+    const auto before = WrittenFiles(home);
+    const menus::MenuCleanResult clean = menus::CleanMenuFiles(h, report.files, 1765000000);
+    ASSERT_TRUE(clean.ok) << clean.error;
+    EXPECT_TRUE(clean.notes.empty());
+    auto after = WrittenFiles(home);
+    EXPECT_EQ(after.size() + expected.size(), before.size());
+    for (const std::string& e : expected) EXPECT_EQ(after.count(e.substr(e.find(' ') + 1)), 0u) << e;
+    // The desktop's databases follow: the removed file types are gone, the live ones stay.
+    const std::string mimeCache = qvtest::ReadFile(home / ".local/share/applications/mimeinfo.cache");
+    const std::string globs = qvtest::ReadFile(home / ".local/share/mime/globs2");
+    ASSERT_FALSE(mimeCache.empty()) << "update-desktop-database did not run";
+    ASSERT_FALSE(globs.empty()) << "update-mime-database did not run";
+    {
+        EXPECT_EQ(mimeCache.find("wine-extension-lmn.desktop"), std::string::npos);
+        EXPECT_NE(mimeCache.find("wine-extension-qpt.desktop"), std::string::npos);
+        EXPECT_EQ(globs.find("*.lmn"), std::string::npos);
+        EXPECT_NE(globs.find("*.qpt"), std::string::npos);
+    }
+    EXPECT_TRUE(menus::FindStaleMenuFiles(h).files.empty());
+
+    const menus::MenuRestoreResult restore = menus::RestoreMenuFiles(h, clean.archive);
+    ASSERT_TRUE(restore.ok) << (restore.refused.empty() ? restore.error : restore.refused.front());
+    EXPECT_EQ(WrittenFiles(home), before);
+    if (!globs.empty()) {
+        EXPECT_NE(qvtest::ReadFile(home / ".local/share/mime/globs2").find("*.lmn"), std::string::npos);
+    }
 }
