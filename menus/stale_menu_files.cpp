@@ -340,8 +340,15 @@ private:
     bool StaleEntry(const DesktopFile& f) const { return Candidate(f) && f.verdict == Verdict::Stale; }
 
     void Attach(const fs::path& path, MenuFileKind kind, const DesktopFile& owner, const std::string& reason) {
-        if (!attached_.insert(path).second) return;
-        dependents_[owner.path].push_back({path, kind, owner.prefix, reason, owner.name, owner.path});
+        auto it = attached_.find(path);
+        if (it != attached_.end()) {
+            std::vector<fs::path>& owners = dependents_[it->second.first][it->second.second].owners;
+            if (std::find(owners.begin(), owners.end(), owner.path) == owners.end()) owners.push_back(owner.path);
+            return;
+        }
+        std::vector<StaleMenuFile>& list = dependents_[owner.path];
+        attached_.emplace(path, std::make_pair(owner.path, list.size()));
+        list.push_back({path, kind, owner.prefix, reason, owner.name, owner.path, {owner.path}});
     }
 
     void JudgeMenusAndDirectories() {
@@ -461,7 +468,7 @@ private:
         StaleMenuReport report;
         for (const DesktopFile& f : files_) {
             if (!StaleEntry(f)) continue;
-            report.files.push_back({f.path, f.kind, f.prefix, f.reason, f.name, f.path});
+            report.files.push_back({f.path, f.kind, f.prefix, f.reason, f.name, f.path, {f.path}});
             auto it = dependents_.find(f.path);
             if (it != dependents_.end())
                 report.files.insert(report.files.end(), it->second.begin(), it->second.end());
@@ -478,7 +485,7 @@ private:
     std::vector<DesktopFile> files_;
     std::map<fs::path, PrefixInfo> prefixes_;
     std::map<fs::path, std::vector<StaleMenuFile>> dependents_;
-    std::set<fs::path> attached_;
+    std::map<fs::path, std::pair<fs::path, size_t>> attached_;  // file -> its first owner's list, index
     std::vector<std::string> notes_;
 };
 
@@ -499,5 +506,13 @@ const char* KindName(MenuFileKind kind) {
 }
 
 StaleMenuReport FindStaleMenuFiles(const MenuHome& home) { return Finder(home).Run(); }
+
+std::vector<StaleMenuFile> FilesOfEntries(const std::vector<StaleMenuFile>& files, const std::vector<fs::path>& entries) {
+    auto chosen = [&entries](const fs::path& p) { return std::find(entries.begin(), entries.end(), p) != entries.end(); };
+    std::vector<StaleMenuFile> out;
+    for (const StaleMenuFile& f : files)
+        if (!f.owners.empty() && std::all_of(f.owners.begin(), f.owners.end(), chosen)) out.push_back(f);
+    return out;
+}
 
 }  // namespace menus

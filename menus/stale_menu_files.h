@@ -27,7 +27,14 @@ struct StaleMenuFile {
     std::string reason;
     std::string name;              // the entry's Name (for the files that go along: their entry's)
     std::filesystem::path entry;   // the entry it goes along with (itself for an entry)
+    // Every stale entry that uses it (its entry first): it may go only when all of them go.
+    std::vector<std::filesystem::path> owners;
 };
+
+// The files that go when the entries `entries` (their paths) are cleaned: those entries,
+// and each file going along with them that no other stale entry still uses.
+std::vector<StaleMenuFile> FilesOfEntries(const std::vector<StaleMenuFile>& files,
+                                          const std::vector<std::filesystem::path>& entries);
 
 struct StaleMenuReport {
     std::vector<StaleMenuFile> files;  // entries first, each followed by what goes along with it

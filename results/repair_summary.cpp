@@ -24,6 +24,10 @@ std::string RepairSummaryText(const CScanRepair& repair, const std::vector<Repai
         text += "\nDeleted " + Count(repair.DeletedTempInternetFiles(), "cached internet file", "cached internet files") +
                 " and " + Count(repair.DeletedCookies(), "cookie file", "cookie files") + ".";
 
+    if (repair.RemovedMenuFiles() > 0)
+        text += "\nArchived and removed " + Count(repair.RemovedMenuFiles(), "file", "files") +
+                " that Wine left in your menus.";
+
     // Rows that came off the list without anything being removed for them.
     std::vector<std::string> nothing;
     size_t leftAlone = 0;
@@ -56,5 +60,9 @@ std::string RepairSummaryText(const CScanRepair& repair, const std::vector<Repai
                 "quorvane-regedit --prefix " +
                 qv::ShellWord(prefix.string()) + " /s " + qv::ShellWord(file);
     }
+    if (!repair.MenuArchive().empty())
+        text += "\n\nThe menu files are kept in the archive\n" + repair.MenuArchive().string() +
+                "\nTo put them back, restore it on the Backups page, or run:\nquorvane-cli menu-entries restore " +
+                qv::ShellWord(repair.MenuArchive().string());
     return text;
 }

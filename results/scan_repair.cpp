@@ -1,5 +1,9 @@
 #include "results/scan_repair.h"
 
+#include <algorithm>
+
+#include "menus/menu_clean.h"
+
 
 #include <windows.h>
 
@@ -170,6 +174,11 @@ bool CScanRepair::BackupSelected(const std::vector<RepairRow>& rows) {
         }
         written.push_back(std::move(entry));
     }
+    if (written.empty()) {
+        // Nothing of the registry is to go (file and menu rows only): no backup of nothing.
+        m_store.DiscardBackup(temp);
+        return true;
+    }
     std::optional<std::filesystem::path> unix = qv::FileNameToUnix(temp);
     std::string bytes;
     if (unix) {
@@ -258,6 +267,8 @@ RepairOutcome CScanRepair::RepairSelected(const std::vector<RepairRow>& rows) {
 RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const CFindingStores& stores) {
     m_notes.clear();
     m_deletedTempInternetFiles = m_deletedCookies = 0;
+    m_removedMenuFiles = 0;
+    m_menuArchive.clear();
     m_backupPath.clear();
     m_leftAlone.assign(rows.size(), false);
     m_results.assign(rows.size(), RepairRowResult::Unchecked);
@@ -298,8 +309,34 @@ RepairOutcome CScanRepair::FixSelected(const std::vector<RepairRow>& rows, const
     Report(RepairProgress::kFiles, 0, 0);
     m_deletedTempInternetFiles = DeleteTempInternetFiles(stores.m_aTempInternetFileRecords);
     m_deletedCookies = DeleteCookies(stores.m_aCookieFileRecords);
+    CleanMenuRows(rows, stores);
     Report(RepairProgress::kDone, 0, 0);
     return outcome;
+}
+
+void CScanRepair::CleanMenuRows(const std::vector<RepairRow>& rows, const CFindingStores& stores) {
+    std::vector<std::filesystem::path> entries;
+    std::vector<size_t> menuRows;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].checked || rows[i].finding.kind != "MENU" || m_leftAlone[i]) continue;
+        entries.push_back(rows[i].finding.key);
+        menuRows.push_back(i);
+    }
+    if (entries.empty()) return;
+    const std::vector<menus::StaleMenuFile> files = menus::FilesOfEntries(stores.m_aWineMenuFiles, entries);
+    menus::MenuCleanResult clean = menus::CleanMenuFiles(stores.m_wineMenuHome, files);
+    m_notes.insert(m_notes.end(), clean.notes.begin(), clean.notes.end());
+    if (!clean.ok) m_notes.push_back("No Wine menu file was removed: " + clean.error);
+    m_removedMenuFiles = clean.removed.size();
+    m_menuArchive = clean.ok ? clean.archive : std::filesystem::path();
+    for (size_t i : menuRows) {
+        // A row whose entry is still there (not archived, or changed meanwhile) stays listed.
+        const bool gone = std::find(clean.removed.begin(), clean.removed.end(),
+                                    std::filesystem::path(rows[i].finding.key)) != clean.removed.end();
+        m_results[i] = gone ? RepairRowResult::FilesArchived : RepairRowResult::LeftAlone;
+        m_leftAlone[i] = !gone;
+        if (!gone) --m_repaired;
+    }
 }
 
 size_t CScanRepair::DeleteTempInternetFiles(const std::vector<CachedFileRecord>& files) {

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ enum class RepairRowResult {
     NotInRegistry,    // its entry was not in the registry (gone already, or the row names none)
     NothingToRemove,  // a file row: the repair takes it off the list and changes nothing
     LeftAlone,        // protected, or its backup could not bring it back: it stays listed
+    FilesArchived,    // a Wine menu row: its files were archived and removed
 };
 
 // Where a running repair stands; written by the repair, read by another thread.
@@ -105,8 +107,14 @@ public:
     const std::vector<std::string>& Notes() const { return m_notes; }
     size_t DeletedTempInternetFiles() const { return m_deletedTempInternetFiles; }
     size_t DeletedCookies() const { return m_deletedCookies; }
+    // The Wine menu files the last repair removed, and the archive that holds them (empty
+    // when none were removed).
+    size_t RemovedMenuFiles() const { return m_removedMenuFiles; }
+    const std::filesystem::path& MenuArchive() const { return m_menuArchive; }
 
 private:
+    // Archives, then removes, the files of the checked Wine menu rows.
+    void CleanMenuRows(const std::vector<RepairRow>& rows, const CFindingStores& stores);
     // Why the registry cannot be written now (Wine running, an unreadable hive); empty when
     // it can.
     std::string WriteRefusal(const std::vector<RepairRow>& rows) const;
@@ -125,6 +133,8 @@ private:
     std::vector<std::string> m_notes;
     size_t m_deletedTempInternetFiles = 0;
     size_t m_deletedCookies = 0;
+    size_t m_removedMenuFiles = 0;
+    std::filesystem::path m_menuArchive;
 };
 
 // The figure of the results page's caption: every listed finding, plus the cached internet

@@ -314,6 +314,8 @@ void CTopicDlgScanResult::FixSelected() {
         job->files.m_aCookieFolderNotes = stores->m_aCookieFolderNotes;
         job->files.m_aTempInternetFileRecords = stores->m_aTempInternetFileRecords;
         job->files.m_aCookieFileRecords = stores->m_aCookieFileRecords;
+        job->files.m_aWineMenuFiles = stores->m_aWineMenuFiles;
+        job->files.m_wineMenuHome = stores->m_wineMenuHome;
     }
     job->repair.SetProgress(&job->progress);
     // The repair's questions and messages are shown by the window's thread; once the page is

@@ -31,6 +31,7 @@ void CFindingStores::Empty() {
     for (auto* v : {&m_aMissingHelpFiles, &m_aMissingSharedDlls, &m_aUninstallEntries, &m_aFileExtEntries,
                     &m_aMissingShortcuts, &m_aStartMenuShortcuts, &m_aShortcutFolderNotes})
         Release(*v);
+    Release(m_aWineMenuFiles);
 }
 
 void CFindingStores::ForgetCachedFiles() {

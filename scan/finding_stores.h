@@ -6,6 +6,8 @@
 
 #include "scan/cached_file_set.h"
 #include "scan/finding_records.h"
+#include "menus/menu_home.h"
+#include "menus/stale_menu_files.h"
 
 // The six startup stores: where each Run key's stale entries go.
 enum StartupStore {
@@ -48,6 +50,10 @@ struct CFindingStores {
     // The desktop and Start Menu folders the shortcut scanners did not walk (they lead
     // outside the prefix), with the reason.
     std::vector<std::string> m_aShortcutFolderNotes;
+    // Wine's stale menu files in the user's home (not of this prefix: of every prefix), and
+    // the folders they were found in.
+    std::vector<menus::StaleMenuFile> m_aWineMenuFiles;
+    menus::MenuHome m_wineMenuHome;
     std::vector<std::string> m_aCookieFiles;
     std::vector<std::string> m_aTempInternetFiles;
     // Beside the two name stores, one record per name (same order) that finds the very file

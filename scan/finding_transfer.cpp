@@ -47,4 +47,12 @@ void CScanEngine::TransferFindings() {
         const std::string problem(StringText(132));
         for (const std::string& file : m_stores.m_aStartMenuShortcuts) AddFinding({problem, file, "", "NULL", "NULL"});
     }
+    {
+        // One row per entry: the files that go along with it are the entry's, not rows.
+        const std::string problem(StringText(139));
+        for (const menus::StaleMenuFile& f : m_stores.m_aWineMenuFiles)
+            if (f.path == f.entry)
+                AddFinding({problem, (f.name.empty() ? f.path.filename().string() : f.name) + " (" + f.path.string() + ")",
+                            f.path.string(), "NULL", "MENU"});
+    }
 }

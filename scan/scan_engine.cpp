@@ -80,6 +80,7 @@ void CScanEngine::ScanCategories() {
     ScanTempInternetFiles();
     ScanCookies();
     ScanApplicationPaths();
+    ScanWineMenuEntries();
     TransferFindings();
     m_bPhase3Done = 1;
 }

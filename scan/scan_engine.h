@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 #include "scan/finding_stores.h"
@@ -58,6 +59,9 @@ public:
     int ScanShortcutsSecondGroup();
     int ScanTempInternetFiles();
     int ScanCookies();
+    // Wine's stale menu files in the user's home (the home of `m_menuHome` when set).
+    int ScanWineMenuEntries();
+    std::optional<menus::MenuHome> m_menuHome;
 
     // The recursive shortcut walk of one folder; appends broken shortcuts' paths to `store`.
     // Never enters a folder twice (Wine links profile folders to the home folder).

@@ -217,7 +217,8 @@ TEST_F(BackupSafetyTest, AwkwardNamesComeBackExactlyOrAreRefused) {
             ASSERT_TRUE(store.RestoreBackupFile(repair.BackupPath()));
             EXPECT_EQ(ExportText("HKEY_LOCAL_MACHINE\\" + kAppPaths + "\\" + app), before);
         }
-        EXPECT_EQ(BackupFiles().size(), files + 1);
+        // A repair that keeps every row writes no backup of nothing.
+        EXPECT_EQ(BackupFiles().size(), files + (c.refused ? 0 : 1));
         for (const fs::path& f : BackupFiles()) EXPECT_LT(fs::file_size(f), 1u << 20) << f;
     }
 }

@@ -19,6 +19,8 @@
 #include "platform/registry/registry_batch.h"
 #include "platform/win32/message_box.h"
 #include "fake_wineboot.h"
+#include "menus/menu_clean.h"
+#include "menus/menu_home.h"
 #include "message_box_recorder.h"
 #include "results/scan_result_page.h"
 #include "scan/optimize_registry_page.h"
@@ -437,6 +439,56 @@ TEST_F(ScanToFixTest, TheRestartRunsOnAWorkerAndSaysHowItWent) {
         EXPECT_TRUE(m_dlg->m_pHomePage->IsShown());
         EXPECT_TRUE(m_dlg->NavigationEnabled());
     }
+}
+
+// The menu entries Wine left for a deleted prefix are rows of their own category; Fix
+// archives and removes the checked one (with its icon), and the summary says how to undo it.
+TEST_F(ScanToFixTest, WineMenuEntriesOfADeletedPrefixAreListedAndFixedWithAnArchive) {
+    MakeStaleEntries(1, 0);
+    const std::filesystem::path home = temp_.path() / "home";
+    const std::filesystem::path apps = home / ".local/share/applications";
+    const std::string gone = (temp_.path() / "deleted-prefix").string();
+    auto entry = [&](const std::string& name) {
+        return "[Desktop Entry]\nName=" + name + "\nExec=env WINEPREFIX=\"" + gone + "\" wine-stable C:\\\\\\\\" + name +
+               ".exe \nType=Application\nIcon=ABCD_" + name + ".0\n";
+    };
+    std::filesystem::create_directories(apps / "wine/Programs/Old");
+    qvtest::WriteFile(apps / "wine/Programs/Old/Atlas.desktop", entry("Atlas"));
+    qvtest::WriteFile(apps / "wine/Programs/Old/Beacon.desktop", entry("Beacon"));
+    const std::filesystem::path icon = home / ".local/share/icons/hicolor/32x32/apps/ABCD_Atlas.0.png";
+    std::filesystem::create_directories(icon.parent_path());
+    qvtest::WriteFile(icon, "png");
+    CQuorvaneDlg& dlg = OpenMainWindow();
+    const menus::MenuHome menuHome = menus::MenuHome::FromVariables({{"HOME", home.string()}});
+    ScanPage().Engine().m_menuHome = menuHome;
+    dlg.StartScan();
+    ASSERT_TRUE(guitest::PumpUntil([&] { return dlg.m_pScanResultPage->IsShown(); }, std::chrono::seconds(20)));
+
+    CTopicDlgScanResult& page = ResultPage();
+    long atlas = -1, menuRows = 0;
+    for (long i = 0; i < page.List().GetItemCount(); ++i) {
+        if (page.List().CellText(i, 0) != std::string(StringText(139))) continue;
+        ++menuRows;
+        if (page.List().CellText(i, 1).rfind("Atlas (", 0) == 0) atlas = i;
+    }
+    EXPECT_EQ(menuRows, 2);
+    ASSERT_GE(atlas, 0);
+    page.List().CheckItem(atlas, true);
+    Answers answers({{std::string(StringText(187)), IDYES}, {std::string(StringText(188)), IDNO}});
+    FixAndWait(page);
+
+    EXPECT_FALSE(std::filesystem::exists(apps / "wine/Programs/Old/Atlas.desktop"));
+    EXPECT_FALSE(std::filesystem::exists(icon));
+    EXPECT_TRUE(std::filesystem::exists(apps / "wine/Programs/Old/Beacon.desktop"));
+    EXPECT_NE(page.LastSummary().find("Archived and removed 2 files"), std::string::npos) << page.LastSummary();
+    EXPECT_NE(page.LastSummary().find("quorvane-cli menu-entries restore"), std::string::npos);
+    // No registry row was checked: no registry backup of nothing.
+    EXPECT_EQ(page.LastSummary().find("kept in the backup file"), std::string::npos);
+    const std::vector<std::filesystem::path> archives = menus::ListMenuArchives(menuHome);
+    ASSERT_EQ(archives.size(), 1u);
+    ASSERT_TRUE(menus::RestoreMenuFiles(menuHome, archives[0]).ok);
+    EXPECT_EQ(qvtest::ReadFile(apps / "wine/Programs/Old/Atlas.desktop"), entry("Atlas"));
+    EXPECT_EQ(qvtest::ReadFile(icon), "png");
 }
 
 }  // namespace

@@ -19,7 +19,7 @@
 
 namespace {
 
-const int kCategoryIds[] = {170, 133, 138, 131, 136, 137, 135, 134, 132};
+const int kCategoryIds[] = {170, 133, 138, 131, 136, 137, 135, 134, 132, 139};
 
 
 }  // namespace
@@ -32,7 +32,7 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
     cmd->add_option("--category", categories,
                     "Only this category (repeatable): \"Application Path\", \"Shared DLLs\", \"Missing Fonts\", "
                     "\"System Help Files\", \"Add or Remove Programs\", \"Startup Programs\", \"File Extensions\", "
-                    "\"Missing Shortcuts\", \"Start Menu Programs\"");
+                    "\"Missing Shortcuts\", \"Start Menu Programs\", \"Wine Menu Entries\"");
     cmd->add_flag("-y,--yes", yes, "Do not ask for confirmation");
     cmd->callback([&context, cmd] {
         for (const std::string& c : categories) {
@@ -77,6 +77,10 @@ void AddFixCommand(CLI::App& app, CliContext& context) {
                               << repair.DeletedCookies() << " of " << r.stores.m_aCookieFiles.size()
                               << " cookie files.\n";
                     for (const std::string& note : repair.Notes()) std::cerr << note << "\n";
+                    if (!repair.MenuArchive().empty())
+                        std::cerr << "Archived and removed " << repair.RemovedMenuFiles()
+                                  << " Wine menu files. Put them back with: quorvane-cli menu-entries restore "
+                                  << repair.MenuArchive().string() << "\n";
                     return 0;
                 case RepairOutcome::Declined:
                     std::cerr << "Nothing was changed.\n";

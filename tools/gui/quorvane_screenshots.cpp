@@ -351,6 +351,11 @@ private:
                  wxUIActionSimulator().MouseMove(1010, 750);
                  if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage)) results->SelectRow(3);
              }},
+            // The menu entries Wine left for a deleted prefix, at the end of the list.
+            {"main_scan_results_menu_entries", [dlg] {
+                 if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage))
+                     results->SelectRow(results->List().GetItemCount() - 1);
+             }},
             // A repair at work: the bar and what it is doing, the window busy.
             {"main_scan_results_fix_progress", [dlg] {
                  if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage))
