@@ -147,6 +147,7 @@ TEST_F(MenuArchiveRowsTest, RestoringARowAsksThenPutsTheFilesBackAndNeverOverACh
     std::vector<qv::BackupListRow> rows = qv::MakeBackupListRows({}, qv::ListMenuArchiveEntries(Home()));
     ASSERT_EQ(rows.size(), 1u);
     // A file changed since the clean is there in place of one of them.
+    fs::create_directories(home / ".local/share/applications");
     qvtest::WriteFile(home / ".local/share/applications/wine-extension-txt.desktop", "mine\n");
 
     qvtest::MessageBoxRecorder boxes(IDNO);
