@@ -39,6 +39,7 @@ std::string BackupKindName(BackupKind kind) {
     case BackupKind::Full: return "full backup";
     case BackupKind::System: return "system backup";
     case BackupKind::Fix: return "fix backup";
+    case BackupKind::MenuFiles: return "Wine menu files";
     case BackupKind::Other: break;
     }
     return "backup";
@@ -65,23 +66,45 @@ std::string BackupSizeText(uint64_t bytes) {
     }
 }
 
-std::vector<BackupListRow> MakeBackupListRows(std::vector<BackupFileEntry> entries) {
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const BackupFileEntry& a, const BackupFileEntry& b) {
-                         if (a.created != b.created) return a.created > b.created;
-                         return a.createdFraction > b.createdFraction;
-                     });
-    std::vector<BackupListRow> rows;
-    rows.reserve(entries.size());
+std::vector<BackupListRow> MakeBackupListRows(std::vector<BackupFileEntry> entries,
+                                              std::vector<MenuArchiveEntry> archives) {
+    struct Timed {
+        int64_t created;
+        uint32_t fraction;
+        BackupListRow row;
+    };
+    std::vector<Timed> timed;
+    timed.reserve(entries.size() + archives.size());
     for (BackupFileEntry& entry : entries) {
         BackupListRow row;
         row.kind = BackupKindOfFile(entry.path);
         row.when = FormatTime(entry.created, kRowTimeFormat);
         if (row.when.empty()) row.when = entry.listingText;
         row.text = row.when + " \u2014 " + BackupKindName(row.kind) + ", " + BackupSizeText(entry.size);
+        const int64_t created = entry.created;
+        const uint32_t fraction = entry.createdFraction;
         row.entry = std::move(entry);
-        rows.push_back(std::move(row));
+        timed.push_back({created, fraction, std::move(row)});
     }
+    for (MenuArchiveEntry& archive : archives) {
+        BackupListRow row;
+        row.kind = BackupKind::MenuFiles;
+        row.when = FormatTime(archive.created, kRowTimeFormat);
+        if (row.when.empty()) row.when = archive.path.filename().string();
+        row.text = row.when + " \u2014 " + BackupKindName(row.kind) + ", ";
+        // An archive that cannot be read shows its size only; restoring it says why.
+        if (archive.files) row.text += std::to_string(*archive.files) + (*archive.files == 1 ? " file, " : " files, ");
+        row.text += BackupSizeText(archive.size);
+        row.menuArchive = std::move(archive.path);
+        timed.push_back({archive.created, archive.createdFraction, std::move(row)});
+    }
+    std::stable_sort(timed.begin(), timed.end(), [](const Timed& a, const Timed& b) {
+        if (a.created != b.created) return a.created > b.created;
+        return a.fraction > b.fraction;
+    });
+    std::vector<BackupListRow> rows;
+    rows.reserve(timed.size());
+    for (Timed& t : timed) rows.push_back(std::move(t.row));
     return rows;
 }
 

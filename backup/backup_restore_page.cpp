@@ -6,6 +6,9 @@
 
 #include "app/settings.h"
 #include "app/string_table.h"
+#include "backup/menu_archive_entries.h"
+#include "backup/menu_archive_restore.h"
+#include "menus/menu_home.h"
 #include "shell/quorvane_main_dlg.h"
 #include "vendor/core/system32.h"
 
@@ -80,6 +83,11 @@ bool CTopicTitleBackupNRestore::OnInitDialog() {
         if (!OnCommand(event.GetId())) event.Skip();
     });
     m_pList = new wxChoice(this, kBackupListId, wxPoint(15, 242), wxSize(475, -1));
+    // Whether Restore Now waits for Wine depends on the kind of row chosen.
+    m_pList->Bind(wxEVT_CHOICE, [this](wxCommandEvent& event) {
+        UpdateRestoreNow();
+        event.Skip();
+    });
 
     PlaceTitleBanner(m_title);
     // Where the other pages have their main button.
@@ -130,16 +138,17 @@ void CTopicTitleBackupNRestore::ShowRestoreMode() {
 
 void CTopicTitleBackupNRestore::FillList(const std::vector<qv::BackupFileEntry>& backups, bool keepChoice) {
     // Each row stays bound to its file, so two backups of the same minute (same listing
-    // text) are two rows that restore two files.
+    // text) are two rows that restore two files. The archives of menu files are read again
+    // with every fill: a clean of the results page may have written one meanwhile.
     const int chosenIndex = m_pList->GetSelection();
     const std::string chosen = keepChoice && chosenIndex >= 0 && static_cast<size_t>(chosenIndex) < m_rows.size()
-                                   ? m_rows[chosenIndex].entry.path
+                                   ? m_rows[chosenIndex].File()
                                    : "";
-    m_rows = qv::MakeBackupListRows(backups);
+    m_rows = qv::MakeBackupListRows(backups, qv::ListMenuArchiveEntries(menus::MenuHome::FromEnvironment()));
     m_pList->Clear();
     int select = 0;
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (!chosen.empty() && m_rows[i].entry.path == chosen) select = static_cast<int>(i);
+        if (!chosen.empty() && m_rows[i].File() == chosen) select = static_cast<int>(i);
         m_pList->Append(wxString::FromUTF8(m_rows[i].text));
     }
     if (m_rows.empty()) {
@@ -158,6 +167,14 @@ void CTopicTitleBackupNRestore::UpdateRestoreNow() {
     // With nothing to restore the button fades: the skin's disabled face looks pressed.
     m_btnRestoreNow.EnableButton(m_bControlsEnabled && !m_rows.empty() ? 1 : 0);
     m_btnRestoreNow.SetDimmed(m_rows.empty());
+    const int chosen = m_pList != nullptr ? m_pList->GetSelection() : -1;
+    const bool menuArchive = chosen >= 0 && static_cast<size_t>(chosen) < m_rows.size() && m_rows[chosen].IsMenuArchive();
+    m_btnRestoreNow.SetUnavailable(menuArchive ? std::string() : m_writingUnavailable);
+}
+
+void CTopicTitleBackupNRestore::SetWritingUnavailable(const std::string& reason) {
+    m_writingUnavailable = reason;
+    UpdateRestoreNow();
 }
 
 void CTopicTitleBackupNRestore::ShowLastBackupText(const std::string& text) {
@@ -170,10 +187,10 @@ void CTopicTitleBackupNRestore::ShowLastBackupText(const std::string& text) {
     m_lblLastBackup.SetToolTip(fits ? wxString() : wxString::FromUTF8(text));
 }
 
-void CTopicTitleBackupNRestore::SetStatus(const std::string& text) {
+void CTopicTitleBackupNRestore::SetStatus(const std::string& text, const std::string& tip) {
     m_lblStatus.SetText(text);
     // A long text (a failure naming its file) may not fit the label's lines: the tip has all.
-    m_lblStatus.SetToolTip(wxString::FromUTF8(text));
+    m_lblStatus.SetToolTip(wxString::FromUTF8(tip.empty() ? text : tip));
 }
 
 void CTopicTitleBackupNRestore::EnableBackupControls(bool enable) {
@@ -257,6 +274,10 @@ void CTopicTitleBackupNRestore::OnRestoreNow() {
         return;
     }
     const qv::BackupListRow row = m_rows[chosen];
+    if (row.IsMenuArchive()) {
+        RestoreMenuArchive(row);
+        return;
+    }
     const std::string what = "the " + qv::BackupKindName(row.kind) + " of " + row.when;
     SetStatus("");
     CBackupStore store;
@@ -275,6 +296,15 @@ void CTopicTitleBackupNRestore::OnRestoreNow() {
     case CBackupStore::RestoreResult::Declined:
         break;
     }
+}
+
+void CTopicTitleBackupNRestore::RestoreMenuArchive(const qv::BackupListRow& row) {
+    // A few small files: put back here, as a registry restore is, the page waiting for it.
+    SetStatus("");
+    const qv::MenuArchiveRestore done = qv::RestoreMenuArchive(row, menus::MenuHome::FromEnvironment());
+    if (done.result == qv::MenuArchiveRestore::Result::Declined) return;
+    if (done.result == qv::MenuArchiveRestore::Result::NotFound) FillList(CBackupStore().ListBackupEntries(), true);
+    SetStatus(done.status, done.details);
 }
 
 int CTopicTitleBackupNRestore::DoSystemBackup() {

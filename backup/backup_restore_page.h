@@ -2,7 +2,9 @@
 // radio buttons (or their labels): backup mode shows when the last backup was taken and a
 // "Backup Now" button; restore mode shows a drop-down list of the backups (newest first, each
 // with its kind and size) and a "Restore Now" button. A status line under them says how the
-// last backup or restore of the page ended.
+// last backup or restore of the page ended. The list holds the archives of Wine menu files
+// that cleans wrote beside the registry backups; restoring one puts those files back into
+// the home folder and writes no registry, so it stays available while Wine runs.
 //
 // The work is CBackupStore's. "Backup Now" runs a full backup on a worker of the page; while it
 // runs the page's controls and the main window's navigation are disabled. The worker reaches
@@ -15,6 +17,7 @@
 #include <wx/radiobut.h>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -77,10 +80,14 @@ public:
     size_t BackupRowCount() const { return m_rows.size(); }
     const std::string& BackupFileOfRow(size_t row) const { return m_rows.at(row).entry.path; }
     const std::string& ListingTextOfRow(size_t row) const { return m_rows.at(row).entry.listingText; }
+    // Whether a row is an archive of Wine menu files, and the archive (Unix path).
+    bool IsMenuArchiveRow(size_t row) const { return m_rows.at(row).IsMenuArchive(); }
+    const std::filesystem::path& MenuArchiveOfRow(size_t row) const { return m_rows.at(row).menuArchive; }
     CBMPButton& BackupNowButton() { return m_btnBackupNow; }
     CBMPButton& RestoreNowButton() { return m_btnRestoreNow; }
 
-    void SetWritingUnavailable(const std::string& reason) override { m_btnRestoreNow.SetUnavailable(reason); }
+    // Restoring a registry backup waits while Wine runs; an archive of menu files does not.
+    void SetWritingUnavailable(const std::string& reason) override;
 
 protected:
     bool OnInitDialog() override;
@@ -90,16 +97,20 @@ private:
     void InitBackupPage();
     void OnBackupNow();
     void OnRestoreNow();
+    void RestoreMenuArchive(const qv::BackupListRow& row);
     void OnBackupFinished(const std::string& path, const std::string& error);
     // Fills the list newest first. With `keepChoice` the backup chosen before stays chosen
     // while the list still has it; otherwise, and when it is gone, the newest is.
     void FillList(const std::vector<qv::BackupFileEntry>& backups, bool keepChoice);
-    // Restore Now works while the page's controls do and there is a backup to restore.
+    // Restore Now works while the page's controls do and there is a backup to restore; while
+    // writing the registry is unavailable, it says why unless an archive of menu files is
+    // chosen.
     void UpdateRestoreNow();
     // The last-backup label's text, its blanks kept: drawn on one line when it fits, wrapped
     // (a failure) when not.
     void ShowLastBackupText(const std::string& text);
-    void SetStatus(const std::string& text);
+    // The status line; its tip is `tip`, or the text itself.
+    void SetStatus(const std::string& text, const std::string& tip = "");
     // Runs `call` now on the UI thread, or queues it there from a worker.
     void OnUiThread(std::function<void()> call);
 
@@ -108,6 +119,7 @@ private:
     std::atomic<bool> m_bBackupRunning{false};
     std::atomic<bool> m_bWorkerDone{true};
     bool m_bControlsEnabled = true;
+    std::string m_writingUnavailable;  // why the registry cannot be written now; empty: it can
 
     CTopicTitle m_title;                        // 1014
     CLabel m_lblPrompt;                         // 1060

@@ -96,4 +96,49 @@ TEST_F(BackupListRowsTest, RowsAreNewestFirstWithKindAndSizeAndKeepTheirFiles) {
     EXPECT_TRUE(qv::MakeBackupListRows({}).empty());
 }
 
+TEST_F(BackupListRowsTest, MenuArchivesTakeTheirPlaceInTimeAmongTheRegistryBackups) {
+    // An archive between two registry backups, one of an unreadable archive (its size only)
+    // the oldest, and one within the same second as the full backup, later in it.
+    std::vector<BackupFileEntry> entries = {
+        Entry("FullBackup[Jun-06-2025 7-05 PM].reg", kJun06_2025_1905, 5347737),
+        Entry("PartialBackup[Jun-07-2025 9-30 AM].reg", kJun06_2025_1905 + 14 * 3600 + 25 * 60, 2765),
+    };
+    entries[0].createdFraction = 1000;
+    auto archive = [](const std::string& name, int64_t created, uint64_t size, std::optional<size_t> files) {
+        qv::MenuArchiveEntry a;
+        a.path = "/home/me/.local/share/quorvane/menu-backups/" + name;
+        a.created = created;
+        a.size = size;
+        a.files = files;
+        return a;
+    };
+    std::vector<qv::MenuArchiveEntry> archives = {
+        archive("menu-entries-20250607-010000.tar", kJun06_2025_1905 + 6 * 3600 - 300, 310 * 1024, 28),
+        archive("menu-entries-20250601-080000.tar", kJun06_2025_1905 - 5 * 86400 - 11 * 3600 - 5 * 60, 700, std::nullopt),
+        archive("menu-entries-20250606-190500.tar", kJun06_2025_1905, 1536, 1),
+    };
+    archives[2].createdFraction = 2000;
+    const std::vector<qv::BackupListRow> rows = qv::MakeBackupListRows(entries, archives);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].text, "Jun 07 2025 9:30 AM \u2014 fix backup, 2.7 KB");
+    EXPECT_EQ(rows[1].text, "Jun 07 2025 1:00 AM \u2014 Wine menu files, 28 files, 310 KB");
+    EXPECT_EQ(rows[2].text, "Jun 06 2025 7:05 PM \u2014 Wine menu files, 1 file, 1.5 KB");
+    EXPECT_EQ(rows[3].text, "Jun 06 2025 7:05 PM \u2014 full backup, 5.1 MB");
+    EXPECT_EQ(rows[4].text, "Jun 01 2025 8:00 AM \u2014 Wine menu files, 700 bytes");
+    // An archive's row knows it is one, and its archive; a registry backup's row its file.
+    EXPECT_TRUE(rows[1].IsMenuArchive());
+    EXPECT_EQ(rows[1].kind, BackupKind::MenuFiles);
+    EXPECT_EQ(rows[1].menuArchive, archives[0].path);
+    EXPECT_EQ(rows[1].File(), archives[0].path.string());
+    EXPECT_EQ(rows[1].when, "Jun 07 2025 1:00 AM");
+    EXPECT_EQ(rows[1].entry.path, "");
+    EXPECT_FALSE(rows[3].IsMenuArchive());
+    EXPECT_EQ(rows[3].File(), entries[0].path);
+    EXPECT_TRUE(rows[3].menuArchive.empty());
+    EXPECT_EQ(rows[4].menuArchive, archives[1].path);
+
+    // Archives alone make rows too.
+    EXPECT_EQ(qv::MakeBackupListRows({}, {archives[1]}).size(), 1u);
+}
+
 }  // namespace

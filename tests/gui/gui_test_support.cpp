@@ -5,6 +5,8 @@
 #include <wx/toplevel.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <utility>
 #include <thread>
 
 #include "app/settings.h"
@@ -69,19 +71,30 @@ void WhenModal(std::function<void(wxDialog*)> step) {
 
 void MainWindowTest::SetUp() {
     qvtest::SmallPrefixTest::SetUp();
-    // The options page may write the desktop's autostart entry: into the test's folder.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    m_savedConfigHome = config ? std::optional<std::string>(config) : std::nullopt;
-    setenv("XDG_CONFIG_HOME", (temp_.path() / "config").c_str(), 1);
+    // The options page may write the desktop's autostart entry, and the backup page reads
+    // the archives of Wine menu files in the data folder: both the test's own, in a home of
+    // its own.
+    const std::pair<const char*, std::filesystem::path> own[] = {{"HOME", temp_.path() / "home"},
+                                                                 {"XDG_CONFIG_HOME", temp_.path() / "config"},
+                                                                 {"XDG_DATA_HOME", temp_.path() / "home" / ".local" / "share"}};
+    for (const auto& [name, path] : own) {
+        const char* old = std::getenv(name);
+        m_savedEnvironment.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        std::filesystem::create_directories(path);
+        setenv(name, path.c_str(), 1);
+    }
 }
 
 void MainWindowTest::TearDown() {
     CloseMainWindow();
-    if (m_savedConfigHome) {
-        setenv("XDG_CONFIG_HOME", m_savedConfigHome->c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
+    for (const auto& [name, old] : m_savedEnvironment) {
+        if (old) {
+            setenv(name.c_str(), old->c_str(), 1);
+        } else {
+            unsetenv(name.c_str());
+        }
     }
+    m_savedEnvironment.clear();
     qvtest::SmallPrefixTest::TearDown();
 }
 

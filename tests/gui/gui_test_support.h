@@ -14,6 +14,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "small_prefix.h"
 
@@ -36,7 +38,8 @@ void WhenModal(std::function<void(wxDialog*)> step);
 // A test with a small prefix and the main window made on it.
 class MainWindowTest : public qvtest::SmallPrefixTest {
 protected:
-    // The desktop's configuration folder (XDG_CONFIG_HOME) is the test's own while it runs.
+    // The home folder (HOME) and the desktop's configuration and data folders
+    // (XDG_CONFIG_HOME, XDG_DATA_HOME) are the test's own while it runs.
     void SetUp() override;
     void TearDown() override;
     // Writes an integer or text setting to the options key.
@@ -48,7 +51,8 @@ protected:
     void CloseMainWindow();
 
     CQuorvaneDlg* m_dlg = nullptr;
-    std::optional<std::string> m_savedConfigHome;
+    // The variables the test replaced, with their values before (none: unset).
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_savedEnvironment;
 };
 
 }  // namespace guitest

@@ -1,10 +1,14 @@
 // The backup and restore page: its start state, a full backup from "Backup Now" with the
 // page and the navigation held disabled until it ends, backups in one minute, the restore
 // list (kinds, sizes, newest first, each row bound to its file), "Restore Now", what the
-// page says after a backup or restore, and the system backup of a first start.
+// page says after a backup or restore, the system backup of a first start, and the archives
+// of Wine menu files beside the backups.
 #include <windows.h>
 
+#include <sys/stat.h>
+
 #include <wx/frame.h>
+#include <wx/tooltip.h>
 
 #include <chrono>
 #include <ctime>
@@ -19,6 +23,9 @@
 #include "backup/backup_restore_page.h"
 #include "backup/backup_store.h"
 #include "gui_test_support.h"
+#include "menus/menu_archive.h"
+#include "menus/menu_clean.h"
+#include "menus/menu_home.h"
 #include "message_box_recorder.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
@@ -327,6 +334,105 @@ TEST_F(BackupPageTest, AStartWithoutLastBackupWritesASystemBackup) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].string().rfind("SystemBackup[", 0), 0u) << files[0];
     EXPECT_EQ(page->BackupList().GetCount(), 1u);
+}
+
+TEST_F(BackupPageTest, AnArchiveOfMenuFilesIsListedAndPutsItsFilesBackWhileWineRuns) {
+    SetSetting(settings::kLastBackup, "Jun,06 2009 7:05 PM");  // no system backup at start
+    // Two of Wine's menu files in the test's home, archived by a clean an hour ago and then
+    // removed; a registry backup taken now.
+    const menus::MenuHome home = menus::MenuHome::FromEnvironment();
+    ASSERT_EQ(home.home, temp_.path() / "home");
+    const fs::path entry = home.Applications() / "wine" / "Programs" / "Game" / "Game.desktop";
+    const fs::path icon = home.Icons() / "hicolor" / "48x48" / "apps" / "1A2B_game.0.png";
+    const std::string entryText = "[Desktop Entry]\nName=Game\nExec=env WINEPREFIX=\"/gone\" wine C:\\\\Game.lnk\n";
+    const std::string iconBytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    fs::create_directories(entry.parent_path());
+    fs::create_directories(icon.parent_path());
+    qvtest::WriteFile(entry, entryText);
+    qvtest::WriteFile(icon, iconBytes);
+    ASSERT_EQ(::chmod(entry.c_str(), 0755), 0);
+    std::vector<menus::ArchivedFile> taken;
+    for (const fs::path& file : {entry, icon}) {
+        std::optional<menus::ArchivedFile> f = menus::TakeFile(home.home, file);
+        ASSERT_TRUE(f) << file;
+        taken.push_back(*f);
+    }
+    const std::time_t hourAgo = std::time(nullptr) - 3600;
+    std::tm local{};
+    localtime_r(&hourAgo, &local);
+    char name[64];
+    std::strftime(name, sizeof name, "menu-entries-%Y%m%d-%H%M%S.tar", &local);
+    fs::create_directories(menus::MenuBackupFolder(home));
+    const fs::path archive = menus::MenuBackupFolder(home) / name;
+    std::string error;
+    ASSERT_TRUE(menus::WriteMenuArchive(archive, taken, error)) << error;
+    fs::remove(entry);
+    fs::remove(icon);
+    CBackupStore().EnsureBackupFolder();
+    qvtest::WriteFile(BackupFolder() / "FullBackup[May-02-2025 8-00 AM].reg",
+                      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\QvRows]\r\n");
+
+    CTopicTitleBackupNRestore& page = OpenBackupPage();
+    wxCommandEvent radio(wxEVT_RADIOBUTTON, CTopicTitleBackupNRestore::kRestoreRadioId);
+    radio.SetEventObject(&page.RestoreRadio());
+    page.RestoreRadio().ProcessWindowEvent(radio);
+    // The archive is a row of its own kind, after the newer registry backup.
+    ASSERT_EQ(page.BackupRowCount(), 2u);
+    EXPECT_FALSE(page.IsMenuArchiveRow(0));
+    ASSERT_TRUE(page.IsMenuArchiveRow(1));
+    EXPECT_EQ(page.MenuArchiveOfRow(1), archive);
+    const std::string text = page.BackupList().GetString(1).utf8_string();
+    const std::string end = " \u2014 Wine menu files, 2 files, " + qv::BackupSizeText(fs::file_size(archive));
+    ASSERT_GT(text.size(), end.size());
+    EXPECT_EQ(text.substr(text.size() - end.size()), end) << text;
+    const std::string when = text.substr(0, text.size() - end.size());
+
+    // While Wine runs, Restore Now waits for a registry backup but not for the archive,
+    // which writes no registry; the choice of row decides.
+    const std::string reason = "Wine is running in this prefix.";
+    page.SetWritingUnavailable(reason);
+    auto choose = [&](int row) {
+        page.BackupList().SetSelection(row);
+        wxCommandEvent choice(wxEVT_CHOICE, CTopicTitleBackupNRestore::kBackupListId);
+        choice.SetEventObject(&page.BackupList());
+        choice.SetInt(row);
+        page.BackupList().ProcessWindowEvent(choice);
+    };
+    EXPECT_EQ(page.RestoreNowButton().UnavailableReason(), reason);
+    choose(1);
+    EXPECT_EQ(page.RestoreNowButton().UnavailableReason(), "");
+
+    // Asked first; "No" puts nothing back.
+    page.RestoreNowButton().Click();
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].rfind("Are you sure you want to put back the Wine menu files\nof " + when + "?", 0), 0u)
+        << m_shown[0];
+    EXPECT_FALSE(fs::exists(entry));
+
+    // "Yes" puts both back byte for byte, with their modes, and the page says so.
+    m_boxes.answer = IDYES;
+    page.RestoreNowButton().Click();
+    EXPECT_EQ(m_shown.size(), 2u);
+    EXPECT_EQ(qvtest::ReadFile(entry), entryText);
+    EXPECT_EQ(qvtest::ReadFile(icon), iconBytes);
+    struct stat st {};
+    ASSERT_EQ(::stat(entry.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(page.StatusLabel().GetText(), "Put back 2 Wine menu files.");
+
+    // Once more: a file changed meanwhile is left as it is, and the page says how many were.
+    fs::remove(icon);
+    qvtest::WriteFile(entry, "changed since\n");
+    page.RestoreNowButton().Click();
+    EXPECT_EQ(qvtest::ReadFile(entry), "changed since\n");
+    EXPECT_EQ(qvtest::ReadFile(icon), iconBytes);
+    EXPECT_EQ(page.StatusLabel().GetText(), "Put back 1 Wine menu file; 1 was left as it was.");
+    ASSERT_NE(page.StatusLabel().GetToolTip(), nullptr);
+    EXPECT_NE(page.StatusLabel().GetToolTip()->GetTip().utf8_string().find(entry.string()), std::string::npos);
+
+    // Back on the registry backup, Restore Now waits for Wine again.
+    choose(0);
+    EXPECT_EQ(page.RestoreNowButton().UnavailableReason(), reason);
 }
 
 }  // namespace

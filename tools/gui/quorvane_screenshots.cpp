@@ -11,6 +11,7 @@
 #include <wx/uiaction.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -28,6 +29,9 @@
 #include "pages/home_page.h"
 #include "backup/backup_restore_page.h"
 #include "backup/backup_store.h"
+#include "menus/menu_archive.h"
+#include "menus/menu_clean.h"
+#include "menus/menu_home.h"
 #include "app/string_table.h"
 #include "scan/optimize_registry_page.h"
 #include "results/scan_repair.h"
@@ -138,6 +142,7 @@ struct BackupsAside {
     std::filesystem::path aside;   // where its files wait; empty when nothing was set aside
     std::optional<std::string> lastBackup;
     std::vector<std::filesystem::path> made;
+    std::vector<std::filesystem::path> madeFolders;  // made for the views, innermost first
     bool active = false;
 };
 BackupsAside g_backups;
@@ -161,7 +166,43 @@ void SetBackupsAside() {
     g_backups.active = true;
 }
 
-// Makes a system, a full and a fix backup, oldest first.
+// A small archive of Wine menu files, as a clean of the results page writes one, named for
+// now, in the home's menu backup folder.
+void MakeMenuArchive() {
+    const menus::MenuHome home = menus::MenuHome::FromEnvironment();
+    const std::filesystem::path folder = menus::MenuBackupFolder(home);
+    std::error_code ec;
+    for (std::filesystem::path f = folder; !f.empty() && f != home.dataHome && !std::filesystem::exists(f, ec);
+         f = f.parent_path())
+        g_backups.madeFolders.push_back(f);
+    std::filesystem::create_directories(folder, ec);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char name[64];
+    std::strftime(name, sizeof name, "menu-entries-%Y%m%d-%H%M%S.tar", &local);
+    const std::filesystem::path archive = folder / name;
+    std::vector<menus::ArchivedFile> files;
+    for (const char* file : {".local/share/applications/wine/Programs/Notepad++/Notepad++.desktop",
+                             ".local/share/applications/wine/Programs/Notepad++/Uninstall Notepad++.desktop",
+                             ".local/share/applications/wine-extension-txt.desktop",
+                             ".local/share/mime/packages/x-wine-extension-txt.xml"}) {
+        menus::ArchivedFile f;
+        f.name = file;
+        f.content = "[Desktop Entry]\nType=Application\nName=Notepad++\n"
+                    "Exec=env WINEPREFIX=\"/home/user/.wine-old\" wine C:\\\\ProgramData\\\\Notepad++.lnk\n";
+        f.mtime.tv_sec = now;
+        files.push_back(std::move(f));
+    }
+    std::string error;
+    if (menus::WriteMenuArchive(archive, files, error)) {
+        g_backups.made.push_back(archive);
+    } else {
+        std::cerr << "quorvane-screenshots: no archive of menu files: " << error << "\n";
+    }
+}
+
+// Makes a system backup, an archive of menu files, a full and a fix backup, oldest first.
 void MakeBackupsOfEachKind() {
     if (!g_backups.active) return;
     CBackupStore store;
@@ -170,6 +211,7 @@ void MakeBackupsOfEachKind() {
         if (std::optional<std::filesystem::path> unix = qv::FileNameToUnix(path)) g_backups.made.push_back(*unix);
     };
     keep(store.MakeRegistryBackup("SystemBackup", nullptr, error));
+    MakeMenuArchive();
     keep(store.MakeRegistryBackup("FullBackup", nullptr, error));
     std::string temp = store.CreatePartialBackup();
     if (!temp.empty()) {
@@ -182,6 +224,8 @@ void PutBackupsBack() {
     if (!g_backups.active) return;
     std::error_code ec;
     for (const std::filesystem::path& file : g_backups.made) std::filesystem::remove(file, ec);
+    std::error_code folderError;  // a folder that holds something else now stays
+    for (const std::filesystem::path& folder : g_backups.madeFolders) std::filesystem::remove(folder, folderError);
     std::filesystem::remove(g_backups.folder, ec);  // only when empty: what the views made is gone
     if (!g_backups.aside.empty()) std::filesystem::rename(g_backups.aside, g_backups.folder, ec);
     if (ec) std::cerr << "quorvane-screenshots: the backups are left in " << g_backups.aside << ": " << ec.message() << "\n";
