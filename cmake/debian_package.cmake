@@ -32,7 +32,7 @@ if(QV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "librsvg2-common")
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwxgtk3.2-1, libcurl4, liblnk1, librsvg2-common, libstdc++6, libc6")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwxgtk3.2-1, libcurl4, liblnk1, libarchive13, libyaml-cpp0.7, libsqlite3-0, librsvg2-common, libstdc++6, libc6")
 endif()
 # Wine runs the prefix's programs, xdg-open shows the help and the web pages.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine, xdg-utils")

@@ -2,9 +2,15 @@
 
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 #include "backup/reg_export_writer.h"
+#include "menus/desktop_entry.h"
+#include "menus/wine_launch.h"
 #include "platform/registry/reg_text.h"
 #include "platform/win32/registry_raw.h"
 #include "vendor/core/registry_object.h"
@@ -134,9 +140,36 @@ FindingDetails ExplainFileRow(const ScanFinding& f) {
     return d;
 }
 
+// A Wine menu row: the desktop file, what it starts in which prefix, and why it is stale.
+FindingDetails ExplainMenuRow(const ScanFinding& f) {
+    FindingDetails d;
+    d.location = f.key;
+    std::ifstream in(f.key, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    const auto keys = menus::ReadDesktopEntry(text.str());
+    auto exec = keys.find("Exec");
+    std::optional<menus::WineLaunch> launch;
+    if (exec != keys.end())
+        if (auto words = menus::SplitExec(exec->second)) launch = menus::ReadWineLaunch(*words);
+    if (!launch) {
+        d.entry = "The menu file can no longer be read as one of Wine's.";
+        d.reason = kNoLongerMissing;
+        return d;
+    }
+    d.entry = "Starts " + (launch->target.empty() ? std::string("a program") : Shorten(launch->target)) +
+              " in the prefix " + launch->prefix.string();
+    std::error_code ec;
+    d.reason = std::filesystem::exists(launch->prefix / "system.reg", ec) || std::filesystem::exists(launch->prefix / "user.reg", ec)
+                   ? "What it starts no longer exists in that prefix"
+                   : "The prefix " + launch->prefix.string() + " no longer exists";
+    return d;
+}
+
 }  // namespace
 
 FindingDetails ExplainFinding(const ScanFinding& f) {
     if (f.kind == "VAL" || f.kind == "KEY") return ExplainRegistryRow(f);
+    if (f.kind == "MENU") return ExplainMenuRow(f);
     return ExplainFileRow(f);
 }

@@ -263,6 +263,9 @@ void CTopicDlgScanResult::UpdateCheckControls() {
 
 void CTopicDlgScanResult::SelectRow(long row) {
     if (row < 0 || row >= m_list.GetItemCount()) return;
+    for (long other = m_list.GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); other >= 0;
+         other = m_list.GetNextItem(other, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+        m_list.SetItemState(other, 0, wxLIST_STATE_SELECTED);
     m_list.SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     m_list.EnsureVisible(row);
     ShowSelectedRow();

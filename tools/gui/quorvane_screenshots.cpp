@@ -395,10 +395,15 @@ private:
                  wxUIActionSimulator().MouseMove(1010, 750);
                  if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage)) results->SelectRow(3);
              }},
-            // The menu entries Wine left for a deleted prefix, at the end of the list.
+            // The menu entries Wine left for a deleted prefix.
             {"main_scan_results_menu_entries", [dlg] {
-                 if (auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage))
-                     results->SelectRow(results->List().GetItemCount() - 1);
+                 auto* results = dynamic_cast<CTopicDlgScanResult*>(dlg->m_pScanResultPage);
+                 if (results == nullptr) return;
+                 for (long row = 0; row < results->List().GetItemCount(); ++row)
+                     if (results->List().CellText(row, 0) == StringText(139)) {
+                         results->SelectRow(row);
+                         break;
+                     }
              }},
             // A repair at work: the bar and what it is doing, the window busy.
             {"main_scan_results_fix_progress", [dlg] {
