@@ -43,6 +43,7 @@ struct DesktopFile {
     std::vector<std::string> mimeTypes;
     std::string id;  // the desktop file id: "wine-Programs-Folder-Name.desktop"
     bool candidate = false;  // in a place where Wine writes its entries
+    std::optional<WineLaunch> launch;
 };
 
 std::optional<std::string> ReadSmallFile(const fs::path& file) {
@@ -249,6 +250,7 @@ public:
 
     StaleMenuReport Run() {
         ReadDesktopFiles();
+        JudgeLaunches();
         JudgeMenusAndDirectories();
         JudgeIcons();
         JudgeMimePackages();
@@ -257,15 +259,20 @@ public:
     }
 
 private:
-    PrefixInfo& InfoOf(const fs::path& root) {
-        auto it = prefixes_.find(root);
-        if (it == prefixes_.end()) it = prefixes_.emplace(root, JudgePrefix(root)).first;
-        return it->second;
+    // One prefix at a time: each is loaded once, judged for all its entries, and let go, so
+    // that a home with entries of many large prefixes never holds more than one registry.
+    void JudgeLaunches() {
+        std::map<fs::path, std::vector<DesktopFile*>> byPrefix;
+        for (DesktopFile& f : files_)
+            if (f.launch) byPrefix[f.launch->prefix].push_back(&f);
+        for (auto& [root, files] : byPrefix) {
+            const PrefixInfo info = JudgePrefix(root);
+            for (DesktopFile* f : files) Judge(*f, *f->launch, info);
+        }
     }
 
-    void Judge(DesktopFile& f, const WineLaunch& launch) {
+    void Judge(DesktopFile& f, const WineLaunch& launch, const PrefixInfo& info) {
         f.prefix = launch.prefix;
-        PrefixInfo& info = InfoOf(launch.prefix);
         if (info.verdict != Verdict::Live) {
             f.verdict = info.verdict == Verdict::Stale ? Verdict::Stale : Verdict::Unknown;
             f.reason = info.reason;
@@ -311,7 +318,7 @@ private:
         if (std::optional<std::vector<std::string>> words = SplitExec(get("Exec"))) {
             if (std::optional<WineLaunch> launch = ReadWineLaunch(*words)) {
                 f.wine = true;
-                Judge(f, *launch);
+                f.launch = std::move(launch);
             }
         }
         files_.push_back(std::move(f));
@@ -483,7 +490,6 @@ private:
 
     const MenuHome& home_;
     std::vector<DesktopFile> files_;
-    std::map<fs::path, PrefixInfo> prefixes_;
     std::map<fs::path, std::vector<StaleMenuFile>> dependents_;
     std::map<fs::path, std::pair<fs::path, size_t>> attached_;  // file -> its first owner's list, index
     std::vector<std::string> notes_;
