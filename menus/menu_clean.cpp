@@ -198,16 +198,7 @@ std::vector<fs::path> ListMenuArchives(const MenuHome& home) {
             it->symlink_status(ec).type() == fs::file_type::regular)
             out.push_back(it->path());
     }
-    // Newest first: by the time in the name, then by the number a second clean of the same
-    // second adds ("...-2.tar" is newer than "....tar").
-    auto order = [](const fs::path& p) {
-        std::string stem = p.stem().string();
-        const std::string tag = stem.substr(std::string("menu-entries-").size(), 15);
-        const std::string rest = stem.substr(std::min(stem.size(), std::string("menu-entries-").size() + 15));
-        const int n = rest.size() > 1 && rest[0] == '-' ? std::atoi(rest.c_str() + 1) : 1;
-        return std::make_pair(tag, n);
-    };
-    std::sort(out.begin(), out.end(), [&order](const fs::path& a, const fs::path& b) { return order(a) > order(b); });
+    std::sort(out.begin(), out.end());
     return out;
 }
 

@@ -36,7 +36,7 @@ MenuCleanResult CleanMenuFiles(const MenuHome& home, const std::vector<StaleMenu
                                std::time_t now = std::time(nullptr));
 MenuRestoreResult RestoreMenuFiles(const MenuHome& home, const std::filesystem::path& archive);
 
-// The archives of earlier cleans, newest first.
+// The archives of earlier cleans, in name order (the Backups page orders them by time).
 std::vector<std::filesystem::path> ListMenuArchives(const MenuHome& home);
 
 }  // namespace menus

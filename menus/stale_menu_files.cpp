@@ -4,7 +4,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "menus/wine_launch.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/prefix.h"
+#include "platform/prefix/small_text_file.h"
 #include "vendor/core/registry_object.h"
 #include "vendor/core/shell_link.h"
 
@@ -25,7 +25,7 @@ namespace menus {
 namespace {
 
 // Wine's files are small; anything larger is not one of them and is not read.
-constexpr uintmax_t kMaxTextFile = 256 * 1024;
+constexpr size_t kMaxTextFile = 256 * 1024;
 // A walk of a folder ends after this many entries, so that it always ends.
 constexpr size_t kMaxEntries = 100000;
 
@@ -47,14 +47,9 @@ struct DesktopFile {
 };
 
 std::optional<std::string> ReadSmallFile(const fs::path& file) {
-    std::error_code ec;
-    const uintmax_t size = fs::file_size(file, ec);
-    if (ec || size > kMaxTextFile) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text, why;
+    if (!qv::ReadSmallTextFile(file, text, why, kMaxTextFile)) return std::nullopt;
+    return text;
 }
 
 bool EndsWith(const std::string& s, const std::string& tail) {

@@ -1,12 +1,11 @@
 #include "quickboot/own_startup_entry.h"
 
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "app/settings.h"
 #include "app/xdg_autostart_entry.h"
 #include "platform/prefix/drive_map.h"
+#include "platform/prefix/small_text_file.h"
 #include "platform/registry/reg_text.h"
 
 namespace fs = std::filesystem;
@@ -29,12 +28,9 @@ std::string ProgramText(const std::string& command) {
 }
 
 std::optional<std::string> ReadWhole(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text, why;
+    if (!qv::ReadSmallTextFile(file, text, why)) return std::nullopt;
+    return text;
 }
 
 }  // namespace

@@ -3,14 +3,13 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "backup/reg_export_writer.h"
 #include "menus/desktop_entry.h"
 #include "menus/wine_launch.h"
+#include "platform/prefix/small_text_file.h"
 #include "platform/registry/reg_text.h"
 #include "platform/win32/registry_raw.h"
 #include "vendor/core/registry_object.h"
@@ -144,10 +143,9 @@ FindingDetails ExplainFileRow(const ScanFinding& f) {
 FindingDetails ExplainMenuRow(const ScanFinding& f) {
     FindingDetails d;
     d.location = f.key;
-    std::ifstream in(f.key, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const auto keys = menus::ReadDesktopEntry(text.str());
+    std::string text, why;
+    qv::ReadSmallTextFile(f.key, text, why);  // a file that cannot be read reads as empty
+    const auto keys = menus::ReadDesktopEntry(text);
     auto exec = keys.find("Exec");
     std::optional<menus::WineLaunch> launch;
     if (exec != keys.end())

@@ -58,7 +58,7 @@ void AddMenuEntriesCommand(CLI::App& app, CliContext& context) {
     restore->add_option("ARCHIVE", archive, "The archive (quorvane-cli menu-entries clean prints its path)")->required();
     restore->add_flag("-y,--yes", restoreYes, "Do not ask for confirmation");
 
-    cmd->callback([&context, cmd, clean, restore] {
+    cmd->callback([&context, clean, restore] {
         const menus::MenuHome home = menus::MenuHome::FromEnvironment();
         if (home.home.empty()) {
             std::cerr << "quorvane-cli menu-entries: HOME is not set, so the menu folders are not known.\n";
@@ -104,6 +104,5 @@ void AddMenuEntriesCommand(CLI::App& app, CliContext& context) {
         std::cerr << "Removed " << r.removed.size() << " files.\n";
         std::cout << r.archive.string() << "\n";
         std::cerr << "Put them back with: quorvane-cli menu-entries restore " << r.archive.string() << "\n";
-        (void)cmd;
     });
 }
