@@ -18,7 +18,13 @@ constexpr size_t kMaxDepth = 512;
 struct Section {
     RegRoot root;
     std::u16string path;
-    std::vector<reg::Value> values;
+    // Copies: the store's trees may be replaced once its lock is let go.
+    struct OwnedValue {
+        std::u16string name;
+        uint32_t type = 0;
+        std::vector<uint8_t> data;
+    };
+    std::vector<OwnedValue> values;
 };
 
 // Path elements without empty ones, joined by backslashes: how the reader gives them.
@@ -73,7 +79,8 @@ void ExpectedSections(const RegistryStore& store, const BackupEntry& e, std::vec
     auto add = [&](const Key* k, std::u16string path) {
         Section s{root, NormalPath(path), {}};
         for (const reg::Value& v : k->Values())
-            if (all || reg::NamesEqual(v.name, wanted)) s.values.push_back(v);
+            if (all || reg::NamesEqual(v.name, wanted))
+                s.values.push_back({std::u16string(v.name), v.type, {v.data.begin(), v.data.end()}});
         out.push_back(std::move(s));
     };
     add(top, reg::ToUtf16(e.keyPath));
@@ -87,10 +94,10 @@ void ExpectedSections(const RegistryStore& store, const BackupEntry& e, std::vec
         Frame f = std::move(stack.back());
         stack.pop_back();
         if (f.key != top) add(f.key, f.path);
-        const auto& subs = f.key->Subkeys();
+        const auto subs = f.key->Subkeys();
         for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-            const Key* sub = (*it)->isLink ? store.ResolveLink(it->get()) : it->get();
-            if (sub) stack.push_back({sub, f.path + u"\\" + (*it)->Name()});
+            const Key* sub = (*it)->isLink ? store.ResolveLink(*it) : *it;
+            if (sub) stack.push_back({sub, f.path + u"\\" + std::u16string((*it)->Name())});
         }
     }
 }
@@ -165,19 +172,20 @@ std::string BackupRefusal(const RegistryStore& store, const BackupEntry& e) {
         Frame f = std::move(stack.back());
         stack.pop_back();
         if (f.depth + 1 >= kMaxDepth) return Describe(e) + " is nested deeper than any registry key may be";
-        if (e.wholeKey && f.key->keyClass)
+        if (e.wholeKey && f.key->KeyClass())
             return Describe(e, f.below) + " carries a class name, which a .reg file cannot carry";
         for (const reg::Value& v : f.key->Values())
             if ((all || reg::NamesEqual(v.name, wanted)) && !SurvivesText(v.name))
                 return Describe(e, f.below) + ": the value name " + PrintableName(v.name) +
                        " cannot be written to a .reg file exactly";
-        for (const auto& sub : f.key->Subkeys()) {
-            std::u16string below = f.below.empty() ? sub->Name() : f.below + u"\\" + sub->Name();
+        for (const Key* sub : f.key->Subkeys()) {
+            std::u16string below =
+                f.below.empty() ? std::u16string(sub->Name()) : f.below + u"\\" + std::u16string(sub->Name());
             if (sub->isLink) return Describe(e, below) + " is a registry link, which a .reg file cannot carry";
             std::string problem = KeyNameProblem(sub->Name());
             if (!problem.empty())
                 return Describe(e, below) + ": the key name " + problem + ", which a .reg file cannot carry";
-            stack.push_back({sub.get(), below, f.depth + 1});
+            stack.push_back({sub, below, f.depth + 1});
         }
     }
     return {};
@@ -209,8 +217,8 @@ std::string CompareBackupWithRegistry(const RegistryStore& store, std::string_vi
             if (j >= p.values.size()) return "the value " + PrintableName(x.values[j].name) + " of " + where + " is missing";
             if (j >= x.values.size())
                 return "the key " + where + " holds the value " + PrintableName(p.values[j].name) + ", which it should not";
-            const reg::Value& a = x.values[j];
-            const reg::Value& b = p.values[j];
+            const Section::OwnedValue& a = x.values[j];
+            const Section::OwnedValue& b = p.values[j];
             if (a.name != b.name)
                 return "the key " + where + " holds the value " + PrintableName(b.name) + " where " +
                        PrintableName(a.name) + " belongs";

@@ -39,7 +39,7 @@ void AppendHexByte(std::u16string& out, uint8_t b) {
 }
 
 // A REG_SZ whose quoted form gives back the same bytes: terminated, nothing after a NUL.
-bool IsPlainString(const std::vector<uint8_t>& d) {
+bool IsPlainString(std::span<const uint8_t> d) {
     size_t n = d.size();
     if (n < 2 || n % 2 || d[n - 1] || d[n - 2]) return false;
     for (size_t i = 0; i + 2 < n; i += 2)
@@ -143,9 +143,9 @@ void AppendTree(std::u16string& out, const RegistryStore& store, const std::u16s
         AppendKey(out, f.path, k);
         if (!k) continue;
         ancestors.push_back(k);
-        const auto& subs = k->Subkeys();
+        const auto subs = k->Subkeys();
         for (auto it = subs.rbegin(); it != subs.rend(); ++it)
-            stack.push_back({it->get(), f.path + u"\\" + (*it)->Name(), f.depth + 1});
+            stack.push_back({*it, f.path + u"\\" + std::u16string((*it)->Name()), f.depth + 1});
     }
 }
 

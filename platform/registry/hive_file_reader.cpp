@@ -27,6 +27,7 @@ std::string Named(const std::filesystem::path& file, const std::string& label) {
 
 HiveFileContent Refuse(HiveFileContent r, std::string problem) {
     r.state = HiveFileContent::State::Refused;
+    r.fd = OwnedFd();
     r.text.clear();
     r.text.shrink_to_fit();
     r.problem = std::move(problem);
@@ -48,59 +49,83 @@ const char* FileKindText(mode_t mode) {
 uint64_t HiveSizeCeiling() { return g_ceiling; }
 void SetHiveSizeCeiling(uint64_t bytes) { g_ceiling = bytes; }
 
-HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::string& label) {
+OwnedFd& OwnedFd::operator=(OwnedFd&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+OwnedFd::~OwnedFd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+namespace {
+const char kWontTouch[] = "; Quorvane will not read or write it.";
+}  // namespace
+
+std::string HiveTooLargeText(const std::filesystem::path& file, const std::string& label, uint64_t size) {
+    return Named(file, label) + " is " + ByteSizeText(size) + ", larger than any registry file (the limit is " +
+           ByteSizeText(HiveSizeCeiling()) + ")" + kWontTouch;
+}
+
+HiveFileContent OpenHiveFile(const std::filesystem::path& file, const std::string& label) {
     HiveFileContent r;
-    const std::string wontTouch = "; Quorvane will not read or write it.";
+    const std::string wontTouch = kWontTouch;
     if (::stat(file.c_str(), &r.info) != 0) {
         int err = errno;
         if (err == ENOENT) return r;  // no file (or a link to nothing): an empty branch
-        return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(err) + wontTouch);
+        return Refuse(std::move(r), Named(file, label) + " cannot be read: " + std::strerror(err) + wontTouch);
     }
     // Decide on the type before opening, so that no device is even opened.
     if (!S_ISREG(r.info.st_mode))
-        return Refuse(r, Named(file, label) + " is not a regular file (it is " + FileKindText(r.info.st_mode) + ")" +
+        return Refuse(std::move(r), Named(file, label) + " is not a regular file (it is " + FileKindText(r.info.st_mode) + ")" +
                              wontTouch);
     // Non-blocking, so that a file swapped for a FIFO meanwhile does not hang the open.
     int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
+        return Refuse(std::move(r), Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
+    OwnedFd owned(fd);
     if (::fstat(fd, &r.info) != 0)
-        return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
+        return Refuse(std::move(r), Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
     if (!S_ISREG(r.info.st_mode))
-        return Refuse(r, Named(file, label) + " is not a regular file (it is " + FileKindText(r.info.st_mode) + ")" +
+        return Refuse(std::move(r), Named(file, label) + " is not a regular file (it is " + FileKindText(r.info.st_mode) + ")" +
                              wontTouch);
     int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
-    const uint64_t ceiling = HiveSizeCeiling();
-    auto tooLarge = [&](uint64_t size) {
-        return Refuse(r, Named(file, label) + " is " + ByteSizeText(size) + ", larger than any registry file (the limit is " +
-                             ByteSizeText(ceiling) + ")" + wontTouch);
-    };
-    if (static_cast<uint64_t>(r.info.st_size) > ceiling) return tooLarge(static_cast<uint64_t>(r.info.st_size));
+    if (static_cast<uint64_t>(r.info.st_size) > HiveSizeCeiling())
+        return Refuse(std::move(r), HiveTooLargeText(file, label, static_cast<uint64_t>(r.info.st_size)));
     if (r.info.st_size == 0)
-        return Refuse(r, Named(file, label) +
+        return Refuse(std::move(r), Named(file, label) +
                              " is empty (0 bytes), so it is not a usable registry: Wine does not load it and never "
                              "saves that branch while it runs. Quorvane will not write it either.");
+    r.fd = std::move(owned);
+    r.state = HiveFileContent::State::Read;
+    return r;
+}
 
+HiveFileContent ReadHiveFile(const std::filesystem::path& file, const std::string& label) {
+    HiveFileContent r = OpenHiveFile(file, label);
+    if (r.state != HiveFileContent::State::Read) return r;
+    const uint64_t ceiling = HiveSizeCeiling();
     r.text.reserve(static_cast<size_t>(r.info.st_size));
     char buf[1 << 16];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(r.fd.Get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return Refuse(r, Named(file, label) + " cannot be read: " + std::strerror(errno) + wontTouch);
+            return Refuse(std::move(r), Named(file, label) + " cannot be read: " + std::strerror(errno) + kWontTouch);
         }
         if (n == 0) break;
         // A file that grows while we read it may not outgrow the ceiling either.
-        if (r.text.size() + static_cast<size_t>(n) > ceiling) return tooLarge(r.text.size() + static_cast<size_t>(n));
+        if (r.text.size() + static_cast<size_t>(n) > ceiling)
+            return Refuse(std::move(r), HiveTooLargeText(file, label, r.text.size() + static_cast<size_t>(n)));
         r.text.append(buf, static_cast<size_t>(n));
     }
-    r.state = HiveFileContent::State::Read;
+    r.fd = OwnedFd();
     return r;
 }
 

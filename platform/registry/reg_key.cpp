@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
+#include "platform/registry/key_tree.h"
 #include "platform/registry/reg_text.h"
 
 namespace qv::reg {
@@ -13,61 +15,127 @@ int64_t NowAsFileTime() {
     return kTicks1601To1970 + ns / 100;
 }
 
-Key::~Key() {
-    // Tear deep trees down iteratively so that keys nested thousands deep cannot exhaust
-    // the stack through recursive destructors.
-    std::vector<std::shared_ptr<Key>> pending;
-    for (auto& k : subkeys_) {
-        k->parent_ = nullptr;
-        pending.push_back(std::move(k));
-    }
-    subkeys_.clear();
-    while (!pending.empty()) {
-        std::shared_ptr<Key> k = std::move(pending.back());
-        pending.pop_back();
-        for (auto& c : k->subkeys_) {
-            c->parent_ = nullptr;
-            pending.push_back(std::move(c));
+// ---- the tree's storage ------------------------------------------------------------------
+
+namespace {
+
+constexpr size_t kFirstBlock = 4096;
+constexpr size_t kLargestBlock = size_t(1) << 20;
+
+}  // namespace
+
+KeyTree::KeyTree(std::u16string_view rootName) : nextBlockSize_(kFirstBlock) { root_ = NewKey(nullptr, rootName); }
+
+void* KeyTree::Allocate(size_t bytes, size_t align) {
+    if (bytes == 0) bytes = 1;
+    size_t pad = (align - (reinterpret_cast<uintptr_t>(next_) & (align - 1))) & (align - 1);
+    if (pad + bytes > left_) {
+        if (bytes > nextBlockSize_ / 4) {
+            // A large piece gets a block of its own, so that the current block stays in use.
+            blocks_.emplace_back(new std::byte[bytes + 16]);
+            storageBytes_ += bytes + 16;
+            std::byte* p = blocks_.back().get();
+            p += (align - (reinterpret_cast<uintptr_t>(p) & (align - 1))) & (align - 1);
+            return p;
         }
-        k->subkeys_.clear();
+        blocks_.emplace_back(new std::byte[nextBlockSize_]);
+        storageBytes_ += nextBlockSize_;
+        next_ = blocks_.back().get();
+        left_ = nextBlockSize_;
+        nextBlockSize_ = std::min(nextBlockSize_ * 2, kLargestBlock);
+        pad = (align - (reinterpret_cast<uintptr_t>(next_) & (align - 1))) & (align - 1);
     }
+    std::byte* p = next_ + pad;
+    next_ = p + bytes;
+    left_ -= pad + bytes;
+    return p;
 }
 
+const char16_t* KeyTree::CopyUnits(std::u16string_view s) {
+    if (s.empty()) return u"";
+    char16_t* p = AllocateArray<char16_t>(s.size());
+    std::memcpy(p, s.data(), s.size() * sizeof(char16_t));
+    return p;
+}
+
+std::span<const uint8_t> KeyTree::CopyBytes(std::span<const uint8_t> bytes) {
+    if (bytes.empty()) return {};
+    uint8_t* p = AllocateArray<uint8_t>(bytes.size());
+    std::memcpy(p, bytes.data(), bytes.size());
+    return {p, bytes.size()};
+}
+
+Key* KeyTree::NewKey(Key* parent, std::u16string_view name) {
+    void* place = Allocate(sizeof(Key), alignof(Key));
+    const char16_t* stored = CopyUnits(name);
+    return new (place) Key(this, parent, stored, static_cast<uint32_t>(name.size()));
+}
+
+namespace {
+
+// Keeps the tree alive as long as any pointer to its root exists.
+struct TreeHolder {
+    explicit TreeHolder(std::u16string_view rootName) : tree(rootName) {}
+    KeyTree tree;
+};
+
+}  // namespace
+
+std::shared_ptr<Key> NewKeyTree(std::u16string_view rootName) {
+    auto holder = std::make_shared<TreeHolder>(rootName);
+    return std::shared_ptr<Key>(holder, &holder->tree.Root());
+}
+
+size_t TreeStorageBytes(const Key& anyKey) { return anyKey.Tree().StorageBytes(); }
+
+// ---- keys --------------------------------------------------------------------------------
+
 size_t Key::LowerBoundSubkey(std::u16string_view name) const {
-    auto it = std::lower_bound(subkeys_.begin(), subkeys_.end(), name,
-                               [](const std::shared_ptr<Key>& k, std::u16string_view n) {
-                                   return CompareNames(k->name_, n) < 0;
-                               });
-    return static_cast<size_t>(it - subkeys_.begin());
+    // Files list keys in order, so a new key usually goes last.
+    if (subkeyCount_ && CompareNames(subkeys_[subkeyCount_ - 1]->Name(), name) < 0) return subkeyCount_;
+    Key* const* begin = subkeys_;
+    Key* const* it = std::lower_bound(begin, begin + subkeyCount_, name, [](const Key* k, std::u16string_view n) {
+        return CompareNames(k->Name(), n) < 0;
+    });
+    return static_cast<size_t>(it - subkeys_);
 }
 
 size_t Key::LowerBoundValue(std::u16string_view name) const {
-    auto it = std::lower_bound(values_.begin(), values_.end(), name,
-                               [](const Value& v, std::u16string_view n) {
-                                   return CompareNames(v.name, n) < 0;
-                               });
-    return static_cast<size_t>(it - values_.begin());
+    if (valueCount_ && CompareNames(values_[valueCount_ - 1].name, name) < 0) return valueCount_;
+    const Value* begin = values_;
+    const Value* it = std::lower_bound(begin, begin + valueCount_, name, [](const Value& v, std::u16string_view n) {
+        return CompareNames(v.name, n) < 0;
+    });
+    return static_cast<size_t>(it - values_);
 }
 
 Key* Key::FindSubkey(std::u16string_view name) const {
     size_t i = LowerBoundSubkey(name);
-    if (i < subkeys_.size() && CompareNames(subkeys_[i]->name_, name) == 0) return subkeys_[i].get();
+    if (i < subkeyCount_ && CompareNames(subkeys_[i]->Name(), name) == 0) return subkeys_[i];
     return nullptr;
 }
 
 Key* Key::GetOrAddSubkey(std::u16string_view name, bool* created) {
     size_t i = LowerBoundSubkey(name);
-    if (i < subkeys_.size() && CompareNames(subkeys_[i]->name_, name) == 0) {
+    if (i < subkeyCount_ && CompareNames(subkeys_[i]->Name(), name) == 0) {
         if (created) *created = false;
-        return subkeys_[i].get();
+        return subkeys_[i];
     }
-    auto k = std::make_shared<Key>(std::u16string(name));
-    k->parent_ = this;
+    Key* k = tree_->NewKey(this, name);
     k->isVolatile = isVolatile;
-    Key* raw = k.get();
-    subkeys_.insert(subkeys_.begin() + static_cast<std::ptrdiff_t>(i), std::move(k));
+    if (subkeyCount_ == subkeyCapacity_) {
+        // The old list stays in the tree's storage; growth by doubling bounds that waste.
+        uint32_t cap = subkeyCapacity_ ? subkeyCapacity_ * 2 : 2;
+        Key** grown = tree_->AllocateArray<Key*>(cap);
+        if (subkeyCount_) std::memcpy(grown, subkeys_, subkeyCount_ * sizeof(Key*));
+        subkeys_ = grown;
+        subkeyCapacity_ = cap;
+    }
+    std::memmove(subkeys_ + i + 1, subkeys_ + i, (subkeyCount_ - i) * sizeof(Key*));
+    subkeys_[i] = k;
+    ++subkeyCount_;
     if (created) *created = true;
-    return raw;
+    return k;
 }
 
 void Key::MarkDeletedTree() {
@@ -76,42 +144,71 @@ void Key::MarkDeletedTree() {
         Key* k = pending.back();
         pending.pop_back();
         k->deleted_ = true;
-        for (auto& c : k->subkeys_) pending.push_back(c.get());
+        for (Key* c : k->Subkeys()) pending.push_back(c);
     }
 }
 
 bool Key::RemoveSubkey(std::u16string_view name) {
     size_t i = LowerBoundSubkey(name);
-    if (i >= subkeys_.size() || CompareNames(subkeys_[i]->name_, name) != 0) return false;
-    std::shared_ptr<Key> k = subkeys_[i];
-    subkeys_.erase(subkeys_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i >= subkeyCount_ || CompareNames(subkeys_[i]->Name(), name) != 0) return false;
+    Key* k = subkeys_[i];
+    std::memmove(subkeys_ + i, subkeys_ + i + 1, (subkeyCount_ - i - 1) * sizeof(Key*));
+    --subkeyCount_;
     k->MarkDeletedTree();
-    k->parent_ = nullptr;
     return true;
 }
 
 const Value* Key::FindValue(std::u16string_view name) const {
     size_t i = LowerBoundValue(name);
-    if (i < values_.size() && CompareNames(values_[i].name, name) == 0) return &values_[i];
+    if (i < valueCount_ && CompareNames(values_[i].name, name) == 0) return &values_[i];
     return nullptr;
 }
 
-void Key::SetValue(std::u16string_view name, uint32_t type, std::vector<uint8_t> data) {
+void Key::SetValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data) {
     size_t i = LowerBoundValue(name);
-    if (i < values_.size() && CompareNames(values_[i].name, name) == 0) {
+    std::span<const uint8_t> stored = tree_->CopyBytes(data);
+    if (i < valueCount_ && CompareNames(values_[i].name, name) == 0) {
         values_[i].type = type;
-        values_[i].data = std::move(data);
+        values_[i].data = stored;
         return;
     }
-    values_.insert(values_.begin() + static_cast<std::ptrdiff_t>(i),
-                   Value{std::u16string(name), type, std::move(data)});
+    if (valueCount_ == valueCapacity_) {
+        uint32_t cap = valueCapacity_ ? valueCapacity_ * 2 : 2;
+        Value* grown = tree_->AllocateArray<Value>(cap);
+        std::copy(values_, values_ + valueCount_, grown);
+        values_ = grown;
+        valueCapacity_ = cap;
+    }
+    std::copy_backward(values_ + i, values_ + valueCount_, values_ + valueCount_ + 1);
+    values_[i] = Value{std::u16string_view(tree_->CopyUnits(name), name.size()), type, stored};
+    ++valueCount_;
+}
+
+void Key::AdoptSortedValues(std::span<const Value> values) {
+    if (values.empty()) return;
+    Value* list = tree_->AllocateArray<Value>(values.size());
+    std::copy(values.begin(), values.end(), list);
+    values_ = list;
+    valueCount_ = valueCapacity_ = static_cast<uint32_t>(values.size());
 }
 
 bool Key::RemoveValue(std::u16string_view name) {
     size_t i = LowerBoundValue(name);
-    if (i >= values_.size() || CompareNames(values_[i].name, name) != 0) return false;
-    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i >= valueCount_ || CompareNames(values_[i].name, name) != 0) return false;
+    std::copy(values_ + i + 1, values_ + valueCount_, values_ + i);
+    --valueCount_;
     return true;
+}
+
+void Key::SetKeyClass(std::optional<std::u16string_view> keyClass) {
+    hasClass_ = keyClass.has_value();
+    if (hasClass_) {
+        class_ = tree_->CopyUnits(*keyClass);
+        classLen_ = static_cast<uint32_t>(keyClass->size());
+    } else {
+        class_ = nullptr;
+        classLen_ = 0;
+    }
 }
 
 void Key::UpdateTimeUpward(int64_t t) {
@@ -119,12 +216,15 @@ void Key::UpdateTimeUpward(int64_t t) {
 }
 
 std::u16string Key::PathFrom(const Key* base) const {
-    std::vector<const Key*> chain;
-    for (const Key* k = this; k && k != base; k = k->parent_) chain.push_back(k);
-    std::u16string out;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (!out.empty()) out += u'\\';
-        out += (*it)->name_;
+    size_t len = 0;
+    const Key* k = this;
+    for (; k && k != base; k = k->parent_) len += k->nameLen_ + 1;
+    std::u16string out(len ? len - 1 : 0, u'\\');
+    size_t end = out.size();
+    for (k = this; k && k != base; k = k->parent_) {
+        end -= k->nameLen_;
+        std::copy(k->name_, k->name_ + k->nameLen_, out.begin() + static_cast<std::ptrdiff_t>(end));
+        if (end) --end;
     }
     return out;
 }
@@ -136,17 +236,22 @@ size_t Key::Depth() const {
 }
 
 std::shared_ptr<Key> CloneTree(const Key& key) {
-    auto root = std::make_shared<Key>(key.Name());
+    std::shared_ptr<Key> root = NewKeyTree(key.Name());
+    KeyTree& tree = root->Tree();
     std::vector<std::pair<const Key*, Key*>> pending{{&key, root.get()}};
+    std::vector<Value> values;
     while (!pending.empty()) {
         auto [src, dst] = pending.back();
         pending.pop_back();
         dst->modified = src->modified;
-        dst->keyClass = src->keyClass;
+        dst->SetKeyClass(src->KeyClass());
         dst->isLink = src->isLink;
         dst->isVolatile = src->isVolatile;
-        for (const Value& v : src->Values()) dst->SetValue(v.name, v.type, v.data);
-        for (const auto& c : src->Subkeys()) pending.push_back({c.get(), dst->GetOrAddSubkey(c->Name())});
+        values.clear();
+        for (const Value& v : src->Values())
+            values.push_back({std::u16string_view(tree.CopyUnits(v.name), v.name.size()), v.type, tree.CopyBytes(v.data)});
+        dst->AdoptSortedValues(values);
+        for (Key* c : src->Subkeys()) pending.push_back({c, dst->GetOrAddSubkey(c->Name())});
     }
     return root;
 }

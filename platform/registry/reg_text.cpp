@@ -40,9 +40,7 @@ std::string ToUtf8(std::u16string_view s) {
     return out;
 }
 
-std::u16string ToUtf16(std::string_view s, bool dropInvalid, bool* dropped) {
-    std::u16string out;
-    out.reserve(s.size());
+void AppendUtf16(std::u16string& out, std::string_view s, bool dropInvalid, bool* dropped) {
     size_t i = 0;
     auto bad = [&] {
         if (dropped) *dropped = true;
@@ -52,8 +50,13 @@ std::u16string ToUtf16(std::string_view s, bool dropInvalid, bool* dropped) {
     while (i < s.size()) {
         unsigned char b = static_cast<unsigned char>(s[i]);
         if (b < 0x80) {
-            out += static_cast<char16_t>(b);
-            ++i;
+            // A run of ASCII is copied in one step.
+            size_t j = i + 1;
+            while (j < s.size() && static_cast<unsigned char>(s[j]) < 0x80) ++j;
+            size_t at = out.size();
+            out.resize(at + (j - i));
+            for (size_t k = i; k < j; ++k) out[at + (k - i)] = static_cast<char16_t>(s[k]);
+            i = j;
             continue;
         }
         int len;
@@ -99,6 +102,12 @@ std::u16string ToUtf16(std::string_view s, bool dropInvalid, bool* dropped) {
         }
         i += len;
     }
+}
+
+std::u16string ToUtf16(std::string_view s, bool dropInvalid, bool* dropped) {
+    std::u16string out;
+    out.reserve(s.size());
+    AppendUtf16(out, s, dropInvalid, dropped);
     return out;
 }
 

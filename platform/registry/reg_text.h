@@ -17,6 +17,8 @@ std::string ToUtf8(std::u16string_view s);
 // `dropInvalid` they are dropped instead, as Wine's registry loader does, and
 // `*dropped` (when given) is set.
 std::u16string ToUtf16(std::string_view s, bool dropInvalid = false, bool* dropped = nullptr);
+// The same, appended to `out`.
+void AppendUtf16(std::u16string& out, std::string_view s, bool dropInvalid = false, bool* dropped = nullptr);
 
 // Wine's case mapping of one code unit (simple lower case; surrogates map to themselves).
 char16_t FoldCase(char16_t c);

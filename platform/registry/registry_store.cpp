@@ -9,6 +9,7 @@
 #include "platform/prefix/wineserver_guard.h"
 #include "platform/registry/file_set_commit.h"
 #include "platform/registry/hive_file_reader.h"
+#include "platform/registry/key_tree.h"
 #include "platform/registry/reg_text.h"
 
 namespace qv {
@@ -52,7 +53,7 @@ RegistryStore::RegistryStore(fs::path prefixDir) : prefixDir_(std::move(prefixDi
     hives_[1].branch = reg::Branch::User;
     hives_[2].branch = reg::Branch::UserDefault;
     for (Hive& h : hives_) h.file = prefixDir_ / FileNameOf(h.branch);
-    usersView_ = std::make_shared<Key>(u"");
+    usersView_ = reg::NewKeyTree();
     usersView_->GetOrAddSubkey(u".Default");
     usersView_->GetOrAddSubkey(kUserSid);
     LoadAll();
@@ -86,7 +87,17 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
     // Read, then check that the file we read is still the one the path names.
     for (int attempt = 0;; ++attempt) {
         // Messages name the file by its full path: a user with many prefixes must know which.
-        HiveFileContent file = ReadHiveFile(h.file, h.file.string());
+        HiveFileContent file = OpenHiveFile(h.file, h.file.string());
+        // Sections written below a link key land under the link's target, as Wine loads
+        // them; only targets inside the same branch can be resolved while loading. The file
+        // is parsed as it is read, so that memory holds the tree and not the text too.
+        reg::ParsedHive parsed;
+        if (file.state == HiveFileContent::State::Read) {
+            parsed = reg::ParseWineHiveFile(file.fd.Get(), HiveSizeCeiling(),
+                                            HiveTooLargeText(h.file, h.file.string(), HiveSizeCeiling() + 1),
+                                            h.file.string(), reg::NowAsFileTime(),
+                                            reg::SameBranchLinkResolver(h.branch));
+        }
         FileIdentity after = Identify(h.file);
         FileIdentity read = file.state == HiveFileContent::State::Read ? IdentityOf(file.info) : after;
         if (read != after && attempt < 5) continue;
@@ -94,7 +105,7 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
         // that it differs and reloads.
         *outId = read;
         if (file.state != HiveFileContent::State::Read) {
-            *outRoot = std::make_shared<Key>(u"");
+            *outRoot = reg::NewKeyTree();
             (*outRoot)->modified = reg::NowAsFileTime();
             *outReport = {};
             outArch->clear();
@@ -107,11 +118,6 @@ void RegistryStore::LoadHive(Hive& h, std::shared_ptr<Key>* outRoot, reg::HiveLo
             }
             return;
         }
-        const std::string& text = file.text;
-        // Sections written below a link key land under the link's target, as Wine loads
-        // them; only targets inside the same branch can be resolved while loading.
-        reg::ParsedHive parsed = reg::ParseWineHive(text, h.file.string(), reg::NowAsFileTime(),
-                                                    reg::SameBranchLinkResolver(h.branch));
         *outRoot = parsed.root;
         *outReport = std::move(parsed.report);
         *outArch = parsed.arch;
@@ -152,8 +158,7 @@ void RegistryStore::LoadAll() {
         }
         for (Hive& h : hives_) {
             LoadHive(h, &h.root, &h.report, &h.fileArch, &h.identity);
-            h.journal.clear();
-            h.dirty = false;
+            ClearJournal(h);
         }
     }
     DecideArch();
@@ -186,7 +191,7 @@ void RegistryStore::DecideArch() {
         }
         if (h.report.rejected) {
             // Wine ignores such a file completely.
-            h.root = std::make_shared<Key>(u"");
+            h.root = reg::NewKeyTree();
             h.root->modified = reg::NowAsFileTime();
         }
     }
@@ -368,7 +373,7 @@ reg::Key* RegistryStore::Create(RegRoot root, std::u16string_view path, bool* cr
         return nullptr;
     }
     if (anyCreated) {
-        Record(k, Op{OpKind::CreateKey, {}, {}, 0, {}});
+        Record(k, Op{OpKind::CreateKey, 0, nullptr, {}, {}});
         if (created) *created = true;
     }
     return k;
@@ -377,10 +382,16 @@ reg::Key* RegistryStore::Create(RegRoot root, std::u16string_view path, bool* cr
 void RegistryStore::Record(Key* key, Op op) {
     Hive* h = HiveOf(key);
     if (!h) return;
-    const Key* base = h->root.get();
-    op.path = key->PathFrom(base);
-    h->journal.push_back(std::move(op));
+    op.key = key;
+    h->journal.push_back(op);
     h->dirty = true;
+}
+
+void RegistryStore::ClearJournal(Hive& h) {
+    h.journal.clear();
+    h.journal.shrink_to_fit();
+    h.journalTrees.clear();
+    h.dirty = false;
 }
 
 long RegistryStore::SetValue(Key* key, std::u16string_view name, uint32_t type, std::vector<uint8_t> data) {
@@ -388,11 +399,12 @@ long RegistryStore::SetValue(Key* key, std::u16string_view name, uint32_t type, 
     if (key == usersView_.get()) return ERROR_ACCESS_DENIED;
     if (name.size() > reg::kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
     const reg::Value* old = key->FindValue(name);
-    if (old && old->type == type && old->data == data) return ERROR_SUCCESS;  // nothing changes
-    Op op{OpKind::SetValue, {}, std::u16string(name), type, data};
-    key->SetValue(name, type, std::move(data));
+    if (old && old->type == type && reg::SameBytes(old->data, data)) return ERROR_SUCCESS;  // nothing changes
+    key->SetValue(name, type, data);
     key->Touch(reg::NowAsFileTime());
-    Record(key, std::move(op));
+    // The entry names the value as the caller did and points at the bytes the tree now holds.
+    reg::KeyTree& tree = key->Tree();
+    Record(key, Op{OpKind::SetValue, type, nullptr, {tree.CopyUnits(name), name.size()}, key->FindValue(name)->data});
     return ERROR_SUCCESS;
 }
 
@@ -400,7 +412,7 @@ long RegistryStore::DeleteValue(Key* key, std::u16string_view name) {
     if (!key || key->Deleted()) return ERROR_KEY_DELETED;
     if (!key->RemoveValue(name)) return ERROR_FILE_NOT_FOUND;
     key->Touch(reg::NowAsFileTime());
-    Record(key, Op{OpKind::DeleteValue, {}, std::u16string(name), 0, {}});
+    Record(key, Op{OpKind::DeleteValue, 0, nullptr, {key->Tree().CopyUnits(name), name.size()}, {}});
     return ERROR_SUCCESS;
 }
 
@@ -411,32 +423,41 @@ long RegistryStore::DeleteSubkey(Key* parent, std::u16string_view name, bool rec
     if (!child) return ERROR_FILE_NOT_FOUND;
     if (!recursive && !child->Subkeys().empty()) return ERROR_ACCESS_DENIED;
     // Refuse to remove a branch root through a view (HKU\.Default itself).
-    Record(child, Op{OpKind::DeleteKey, {}, {}, 0, {}});
+    Record(child, Op{OpKind::DeleteKey, 0, nullptr, {}, {}});
     parent->RemoveSubkey(name);
     parent->Touch(reg::NowAsFileTime());
     return ERROR_SUCCESS;
 }
 
 void RegistryStore::Replay(Hive& h, const std::vector<Op>& ops) {
+    const Key* lastKey = nullptr;
+    std::u16string lastPath;
     for (const Op& op : ops) {
         long err = 0;
+        if (op.key != lastKey) {
+            // Paths from the old tree's branch root: the key's own tree, whose root has no parent.
+            lastPath = op.key->PathFrom(nullptr);
+            // PathFrom(nullptr) includes the root's (empty) name as a first element.
+            if (!lastPath.empty() && lastPath.front() == u'\\') lastPath.erase(0, 1);
+            lastKey = op.key;
+        }
+        const std::u16string& path = lastPath;
         switch (op.kind) {
             case OpKind::CreateKey:
-                Walk(h.root.get(), op.path, true, true, nullptr, &err);
+                Walk(h.root.get(), path, true, true, nullptr, &err);
                 break;
             case OpKind::SetValue:
-                if (Key* k = Walk(h.root.get(), op.path, true, true, nullptr, &err)) {
+                if (Key* k = Walk(h.root.get(), path, true, true, nullptr, &err)) {
                     k->SetValue(op.name, op.type, op.data);
                     k->Touch(reg::NowAsFileTime());
                 }
                 break;
             case OpKind::DeleteValue:
-                if (Key* k = Walk(h.root.get(), op.path, false, true, nullptr, &err)) {
+                if (Key* k = Walk(h.root.get(), path, false, true, nullptr, &err)) {
                     if (k->RemoveValue(op.name)) k->Touch(reg::NowAsFileTime());
                 }
                 break;
             case OpKind::DeleteKey: {
-                std::u16string_view path = op.path;
                 size_t cut = path.rfind(u'\\');
                 std::u16string_view parentPath = cut == std::u16string_view::npos ? u"" : path.substr(0, cut);
                 std::u16string_view name = cut == std::u16string_view::npos ? path : path.substr(cut + 1);
@@ -453,8 +474,7 @@ void RegistryStore::Rollback() {
     for (Hive& h : hives_) {
         if (!h.dirty) continue;
         LoadHive(h, &h.root, &h.report, &h.fileArch, &h.identity);
-        h.journal.clear();
-        h.dirty = false;
+        ClearJournal(h);
     }
     DecideArch();
     ++generation_;
@@ -503,6 +523,8 @@ bool RegistryStore::ReloadAndReplay(std::string* error) {
     for (int i = 0; i < 3; ++i) {
         if (!fresh[i].loaded) continue;
         Hive& h = hives_[i];
+        // The journal points into the tree being replaced: it stays until the journal goes.
+        if (!h.journal.empty()) h.journalTrees.push_back(h.root);
         h.root = fresh[i].root;
         h.report = std::move(fresh[i].report);
         h.fileArch = fresh[i].arch;
@@ -518,8 +540,7 @@ bool RegistryStore::ReloadAndReplay(std::string* error) {
                      (h.report.messages.empty() ? std::string("rejected") : h.report.messages.back()) + ").";
             return false;
         }
-        std::vector<Op> ops = h.journal;
-        Replay(h, ops);
+        Replay(h, h.journal);
     }
     return true;
 }
@@ -619,8 +640,7 @@ long RegistryStore::Commit() {
     }
     for (Hive* h : dirty) {
         h->identity = Identify(h->file);
-        h->journal.clear();
-        h->dirty = false;
+        ClearJournal(*h);
     }
     return ERROR_SUCCESS;
 }

@@ -24,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <span>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -122,12 +123,15 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
     enum class OpKind { SetValue, DeleteValue, CreateKey, DeleteKey };
+    // One change. The key, name and data live in a tree that the journal keeps alive
+    // (Hive::journalTrees), so an entry copies nothing; the key's path from its branch root
+    // is told when the change is replayed (a deleted key still knows its parent).
     struct Op {
         OpKind kind;
-        std::u16string path;  // from the branch root, elements joined by '\'
-        std::u16string name;
         uint32_t type = 0;
-        std::vector<uint8_t> data;
+        const reg::Key* key = nullptr;
+        std::u16string_view name;
+        std::span<const uint8_t> data;
     };
     struct Hive {
         reg::Branch branch;
@@ -137,6 +141,8 @@ private:
         reg::HiveLoadReport report;
         FileIdentity identity;
         std::vector<Op> journal;
+        // Trees that entries of the journal point into, besides the current one.
+        std::vector<std::shared_ptr<reg::Key>> journalTrees;
         bool dirty = false;
     };
 
@@ -158,6 +164,7 @@ private:
     reg::Key* FollowLink(const reg::Key* link, bool create, long* error) const;
     reg::Key* StartKey(RegRoot root, std::u16string_view& path, bool create, long* error) const;
     void Record(reg::Key* key, Op op);
+    static void ClearJournal(Hive& h);
     void Replay(Hive& h, const std::vector<Op>& ops);
     void Rollback();
     static FileIdentity Identify(const std::filesystem::path& p);

@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <climits>
+#include <unistd.h>
+#include <cerrno>
 
+#include "platform/registry/key_tree.h"
 #include "platform/registry/reg_text.h"
 
 namespace qv::reg {
@@ -25,65 +29,94 @@ namespace {
 
 const char kEscapes[32] = {'.', '.', '.', '.', '.', '.', '.', 'a', 'b', 't', 'n', 'v', 'f', 'r', '.', '.',
                            '.', '.', '.', '.', '.', '.', '.', '.', '.', '.', '.', 'e', '.', '.', '.', '.'};
+const char kHexDigits[] = "0123456789abcdef";
 
 bool IsAsciiHexDigit(char16_t c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-void AppendFormatted(std::string& out, const char* fmt, unsigned v) {
-    char buf[32];
-    int n = std::snprintf(buf, sizeof buf, fmt, v);
-    out.append(buf, static_cast<size_t>(n));
+// Appends `v` in hex without leading zeros, or with at least `width` digits.
+void AppendHex(std::string& out, uint64_t v, int width = 1) {
+    char buf[16];
+    int n = 0;
+    do {
+        buf[15 - n++] = kHexDigits[v & 15];
+        v >>= 4;
+    } while (v || n < width);
+    out.append(buf + 16 - n, static_cast<size_t>(n));
 }
 
-}  // namespace
+void AppendOctal(std::string& out, unsigned v, int width) {
+    char buf[8];
+    int n = 0;
+    do {
+        buf[7 - n++] = static_cast<char>('0' + (v & 7));
+        v >>= 3;
+    } while (v || n < width);
+    out.append(buf + 8 - n, static_cast<size_t>(n));
+}
 
-size_t AppendWineEscaped(std::string& out, std::u16string_view s, const char delims[2]) {
-    size_t start = out.size();
-    for (size_t i = 0; i < s.size(); ++i) {
-        char16_t c = s[i];
-        bool hasNext = i + 1 < s.size();
+void AppendDecimal(std::string& out, unsigned v) {
+    char buf[12];
+    int n = 0;
+    do {
+        buf[11 - n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    out.append(buf + 12 - n, static_cast<size_t>(n));
+}
+
+// Wine's escaping of `count` code units that `unit(i)` yields. Runs of plain characters are
+// copied in one step; returns the characters written.
+template <typename UnitAt>
+size_t AppendEscapedUnits(std::string& out, size_t count, UnitAt unit, const char delims[2]) {
+    const size_t start = out.size();
+    const char16_t d0 = static_cast<unsigned char>(delims[0]), d1 = static_cast<unsigned char>(delims[1]);
+    auto plain = [&](char16_t c) { return c >= 32 && c < 128 && c != '\\' && c != d0 && c != d1; };
+    size_t i = 0;
+    while (i < count) {
+        size_t j = i;
+        while (j < count && plain(unit(j))) ++j;
+        if (j > i) {
+            size_t at = out.size();
+            out.resize(at + (j - i));
+            char* dst = out.data() + at;
+            for (size_t k = i; k < j; ++k) *dst++ = static_cast<char>(unit(k));
+            i = j;
+            if (i == count) break;
+        }
+        char16_t c = unit(i);
+        bool hasNext = i + 1 < count;
+        char16_t next = hasNext ? unit(i + 1) : 0;
         if (c > 127) {
             // Four digits when the next character would otherwise be read as a fifth digit.
-            if (hasNext && s[i + 1] < 128 && IsAsciiHexDigit(s[i + 1]))
-                AppendFormatted(out, "\\x%04x", c);
-            else
-                AppendFormatted(out, "\\x%x", c);
-            continue;
-        }
-        if (c < 32) {
-            if (kEscapes[c] != '.') {
-                out += '\\';
-                out += kEscapes[c];
-            } else if (hasNext && s[i + 1] >= '0' && s[i + 1] <= '7') {
-                AppendFormatted(out, "\\%03o", c);
-            } else {
-                AppendFormatted(out, "\\%o", c);
-            }
-            continue;
-        }
-        if (c == '\\' || c == static_cast<char16_t>(delims[0]) || c == static_cast<char16_t>(delims[1]))
+            out += "\\x";
+            AppendHex(out, c, hasNext && next < 128 && IsAsciiHexDigit(next) ? 4 : 1);
+        } else if (c < 32) {
             out += '\\';
-        out += static_cast<char>(c);
+            if (kEscapes[c] != '.')
+                out += kEscapes[c];
+            else
+                AppendOctal(out, c, hasNext && next >= '0' && next <= '7' ? 3 : 1);
+        } else {
+            out += '\\';
+            out += static_cast<char>(c);
+        }
+        ++i;
     }
     return out.size() - start;
 }
-
-namespace {
 
 bool IsTerminatedString(const Value& v) {
     size_t n = v.data.size();
     return n >= 2 && n % 2 == 0 && v.data[n - 2] == 0 && v.data[n - 1] == 0;
 }
 
-std::u16string UnitsOf(const std::vector<uint8_t>& data, size_t bytes) {
-    std::u16string s(bytes / 2, u'\0');
-    for (size_t i = 0; i < s.size(); ++i)
-        s[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    return s;
-}
-
 }  // namespace
+
+size_t AppendWineEscaped(std::string& out, std::u16string_view s, const char delims[2]) {
+    return AppendEscapedUnits(out, s.size(), [&](size_t i) { return s[i]; }, delims);
+}
 
 void AppendWineValue(std::string& out, const Value& v) {
     size_t count;
@@ -101,32 +134,49 @@ void AppendWineValue(std::string& out, const Value& v) {
         case 2:
         case 7:
             if (!IsTerminatedString(v)) break;
-            if (v.type != 1) AppendFormatted(out, "str(%x):", v.type);
+            if (v.type != 1) {
+                out += "str(";
+                AppendHex(out, v.type);
+                out += "):";
+            }
             out += '"';
-            AppendWineEscaped(out, UnitsOf(v.data, v.data.size() - 2), "\"\"");
+            {
+                const uint8_t* d = v.data.data();
+                AppendEscapedUnits(
+                    out, v.data.size() / 2 - 1,
+                    [d](size_t i) { return static_cast<char16_t>(d[2 * i] | (d[2 * i + 1] << 8)); }, "\"\"");
+            }
             out += "\"\n";
             return;
         case 4:
             if (v.data.size() != 4) break;
-            AppendFormatted(out, "dword:%08x\n",
-                            static_cast<unsigned>(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
-                                                  (static_cast<unsigned>(v.data[3]) << 24)));
+            out += "dword:";
+            AppendHex(out,
+                      static_cast<unsigned>(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
+                                            (static_cast<unsigned>(v.data[3]) << 24)),
+                      8);
+            out += '\n';
             return;
         default:
             break;
     }
     size_t before = out.size();
-    if (v.type == 3)
+    if (v.type == 3) {
         out += "hex:";
-    else
-        AppendFormatted(out, "hex(%x):", v.type);
+    } else {
+        out += "hex(";
+        AppendHex(out, v.type);
+        out += "):";
+    }
     count += out.size() - before;
-    static const char kHex[] = "0123456789abcdef";
-    for (size_t i = 0; i < v.data.size(); ++i) {
-        out += kHex[v.data[i] >> 4];
-        out += kHex[v.data[i] & 15];
+    const size_t n = v.data.size();
+    // Each byte takes "xx," and a line holds what fits before column 77, then "\\\n  ".
+    out.reserve(out.size() + n * 3 + (n / 20 + 1) * 4 + 1);
+    for (size_t i = 0; i < n; ++i) {
+        out += kHexDigits[v.data[i] >> 4];
+        out += kHexDigits[v.data[i] & 15];
         count += 2;
-        if (i + 1 < v.data.size()) {
+        if (i + 1 < n) {
             out += ',';
             if (++count > 76) {
                 out += "\\\n  ";
@@ -163,7 +213,8 @@ std::string SerializeWineHive(const Key& root, Branch branch, const std::string&
             if (!path.empty()) path += "\\\\";
             AppendWineEscaped(path, k->Name(), "[]");
         }
-        if (!k->Values().empty() || k->Subkeys().empty() || k->keyClass || k->isLink) {
+        const auto keyClass = k->KeyClass();
+        if (!k->Values().empty() || k->Subkeys().empty() || keyClass || k->isLink) {
             out += "\n[";
             out += path;
             out += "] ";
@@ -171,23 +222,23 @@ std::string SerializeWineHive(const Key& root, Branch branch, const std::string&
             // taken modulo 2^64, so that it cannot overflow, then truncated to 32 bits.
             const int64_t sinceUnixEpoch = static_cast<int64_t>(static_cast<uint64_t>(k->modified) -
                                                                 static_cast<uint64_t>(kTicks1601To1970));
-            AppendFormatted(out, "%u", static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond));
+            AppendDecimal(out, static_cast<unsigned>(sinceUnixEpoch / kTicksPerSecond));
             out += "\n#time=";
             uint64_t t = static_cast<uint64_t>(k->modified);
-            AppendFormatted(out, "%x", static_cast<unsigned>(t >> 32));
-            AppendFormatted(out, "%08x", static_cast<unsigned>(t & 0xffffffffu));
+            AppendHex(out, t >> 32);
+            AppendHex(out, t & 0xffffffffu, 8);
             out += '\n';
-            if (k->keyClass) {
+            if (keyClass) {
                 out += "#class=\"";
-                AppendWineEscaped(out, *k->keyClass, "\"\"");
+                AppendWineEscaped(out, *keyClass, "\"\"");
                 out += "\"\n";
             }
             if (k->isLink) out += "#link\n";
             for (const Value& v : k->Values()) AppendWineValue(out, v);
         }
-        const auto& subs = k->Subkeys();
+        const auto subs = k->Subkeys();
         size_t len = path.size();
-        for (auto it = subs.rbegin(); it != subs.rend(); ++it) stack.push_back({it->get(), len});
+        for (auto it = subs.rbegin(); it != subs.rend(); ++it) stack.push_back({*it, len});
     }
     return out;
 }
@@ -196,54 +247,148 @@ std::string SerializeWineHive(const Key& root, Branch branch, const std::string&
 
 namespace {
 
+// Lines of a file, from a text in memory or read from a file descriptor in pieces. A line
+// is a view that stays valid until the next call.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : buf_(text) {}
+    LineReader(int fd, uint64_t maxBytes) : fd_(fd), maxBytes_(maxBytes) { storage_.resize(kChunk); }
+
+    // False at the end of the input (or after a read error, see Error()).
+    bool Next(std::string_view& line) {
+        for (;;) {
+            const char* begin = buf_.data() + pos_;
+            size_t left = buf_.size() - pos_;
+            const void* nl = left ? std::memchr(begin, '\n', left) : nullptr;
+            if (nl) {
+                size_t len = static_cast<size_t>(static_cast<const char*>(nl) - begin);
+                pos_ += len + 1;
+                line = std::string_view(begin, len);
+                lastByte_ = '\n';
+                break;
+            }
+            if (fd_ < 0 || eof_) {
+                if (!left) return false;
+                pos_ += left;  // the last line has no line end
+                line = std::string_view(begin, left);
+                lastByte_ = begin[left - 1];
+                break;
+            }
+            Refill();
+        }
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return true;
+    }
+
+    // The last byte of the input seen so far ('\n' when it ended with a line end).
+    char LastByte() const { return lastByte_; }
+    // Why reading stopped early: empty when it did not.
+    const std::string& Error() const { return error_; }
+    bool TooLarge() const { return tooLarge_; }
+
+private:
+    static constexpr size_t kChunk = size_t(1) << 20;
+
+    // Moves the unfinished line to the front and reads more behind it.
+    void Refill() {
+        size_t left = buf_.size() - pos_;
+        if (pos_ > 0 && left) std::memmove(storage_.data(), storage_.data() + pos_, left);
+        pos_ = 0;
+        // A line longer than the buffer makes the buffer grow.
+        if (storage_.size() - left < kChunk / 2) storage_.resize(storage_.size() * 2);
+        size_t got = 0;
+        while (!eof_) {
+            ssize_t n = ::read(fd_, storage_.data() + left + got, storage_.size() - left - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error_ = std::strerror(errno);
+                eof_ = true;
+                break;
+            }
+            if (n == 0) {
+                eof_ = true;
+                break;
+            }
+            got += static_cast<size_t>(n);
+            total_ += static_cast<uint64_t>(n);
+            if (total_ > maxBytes_) {
+                // A file that grows while we read it may not outgrow the limit either.
+                tooLarge_ = true;
+                eof_ = true;
+                break;
+            }
+            break;
+        }
+        buf_ = std::string_view(storage_.data(), left + got);
+    }
+
+    std::string_view buf_;
+    size_t pos_ = 0;
+    int fd_ = -1;
+    uint64_t maxBytes_ = 0;
+    uint64_t total_ = 0;
+    bool eof_ = false;
+    bool tooLarge_ = false;
+    char lastByte_ = 0;
+    std::string error_;
+    std::string storage_;
+};
+
 class HiveParser {
 public:
-    HiveParser(std::string_view text, const std::string& fileName, int64_t now, const LinkResolver& links)
-        : text_(text), fileName_(fileName), now_(now), links_(links) {}
+    HiveParser(LineReader& lines, const std::string& fileName, int64_t now, const LinkResolver& links)
+        : lines_(lines), fileName_(fileName), now_(now), links_(links) {}
 
     ParsedHive Run();
 
 private:
     bool NextLine();
     void Report(const char* what, bool lossy = true);
-    // Parses an escaped string starting at `p` up to the unescaped delimiter. Returns the
-    // position after the delimiter, or npos when the line has none.
+    // Parses an escaped string starting at `p` up to the unescaped delimiter into `out`.
+    // Returns the position after the delimiter, or npos when the line has none.
     size_t ParseString(size_t p, char delim, std::u16string& out);
     void KeyLine(size_t p);
     void ValueLine(size_t p);
     void OptionLine(size_t p);
+    // Gives the current key the values read for it.
     void FinishKey();
+    void AddValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
     Key* FollowLinks(Key* link);
     void MoveKeysBelowLinks();
 
-    std::string_view text_;
+    LineReader& lines_;
     const std::string& fileName_;
     int64_t now_;
     const LinkResolver& links_;
 
-    size_t pos_ = 0;
     int lineNo_ = 0;
-    std::string line_;
+    std::string_view line_;
 
     ParsedHive result_;
+    KeyTree* tree_ = nullptr;
     Key* current_ = nullptr;
     int64_t currentSeconds_ = 0;
     bool seenKey_ = false;
+
+    // Values of the current key, in order, kept until the key's section ends so that the key
+    // gets one list of exactly their number.
+    std::vector<Value> pending_;
+    // The keys of the last section's path, element by element: the next section usually
+    // shares most of them.
+    std::vector<Key*> lastKeys_;
+    // Reused scratch space.
+    std::u16string path_, name_, str_;
+    std::vector<uint8_t> bytes_;
 };
 
 bool HiveParser::NextLine() {
-    if (pos_ >= text_.size()) return false;
-    size_t end = text_.find('\n', pos_);
-    if (end == std::string_view::npos) end = text_.size();
-    line_.assign(text_.substr(pos_, end - pos_));
-    if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-    pos_ = end + 1;
+    if (!lines_.Next(line_)) return false;
     ++lineNo_;
     return true;
 }
 
 void HiveParser::Report(const char* what, bool lossy) {
-    std::string shown = line_.size() > 200 ? line_.substr(0, 200) + "..." : line_;
+    std::string shown = line_.size() > 200 ? std::string(line_.substr(0, 200)) + "..." : std::string(line_);
     result_.report.messages.push_back(fileName_ + ":" + std::to_string(lineNo_) + ": " + what + " '" +
                                       shown + "'");
     if (lossy) result_.report.lossy = true;
@@ -251,28 +396,21 @@ void HiveParser::Report(const char* what, bool lossy) {
 
 size_t HiveParser::ParseString(size_t p, char delim, std::u16string& out) {
     out.clear();
-    const std::string& s = line_;
-    std::string raw;  // bytes not escaped, decoded as UTF-8 when flushed
-    auto flush = [&] {
-        if (raw.empty()) return;
-        bool dropped = false;
-        out += ToUtf16(raw, true, &dropped);
-        if (dropped) result_.report.lossy = true;
-        raw.clear();
-    };
+    const std::string_view s = line_;
     while (p < s.size()) {
-        char c = s[p];
-        if (c == delim) {
-            flush();
-            return p + 1;
+        // Bytes up to the next escape or the delimiter are UTF-8; invalid bytes are dropped, as
+        // Wine's loader drops them.
+        size_t run = p;
+        while (run < s.size() && s[run] != delim && s[run] != '\\') ++run;
+        if (run > p) {
+            bool dropped = false;
+            AppendUtf16(out, s.substr(p, run - p), true, &dropped);
+            if (dropped) result_.report.lossy = true;
+            p = run;
+            if (p >= s.size()) break;
         }
-        if (c != '\\') {
-            raw += c;
-            ++p;
-            continue;
-        }
-        flush();
-        ++p;
+        if (s[p] == delim) return p + 1;
+        ++p;  // the backslash
         if (p >= s.size()) break;
         char e = s[p];
         switch (e) {
@@ -312,8 +450,12 @@ size_t HiveParser::ParseString(size_t p, char delim, std::u16string& out) {
                     out += static_cast<char16_t>(v);
                     continue;
                 }
-                raw += e;  // any other escaped character stands for itself
-                ++p;
+                // Any other escaped character stands for itself; a byte above 127 starts a
+                // UTF-8 sequence that the next run decodes.
+                if (static_cast<unsigned char>(e) < 0x80) {
+                    out += static_cast<char16_t>(e);
+                    ++p;
+                }
                 continue;
         }
     }
@@ -349,7 +491,7 @@ bool IsBelow(const Key* k, const Key* ancestor) {
 bool MergeSubkeys(Key* to, const Key& from) {
     bool clean = true;
     std::vector<std::pair<Key*, const Key*>> pending;
-    for (const auto& c : from.Subkeys()) pending.emplace_back(to->GetOrAddSubkey(c->Name()), c.get());
+    for (Key* c : from.Subkeys()) pending.emplace_back(to->GetOrAddSubkey(c->Name()), c);
     while (!pending.empty()) {
         auto [dst, src] = pending.back();
         pending.pop_back();
@@ -358,12 +500,13 @@ bool MergeSubkeys(Key* to, const Key& from) {
             if (dst->FindValue(v.name)) clean = false;
             dst->SetValue(v.name, v.type, v.data);
         }
-        if (src->keyClass) {
-            if (dst->keyClass && *dst->keyClass != *src->keyClass) clean = false;
-            dst->keyClass = src->keyClass;
+        if (auto srcClass = src->KeyClass()) {
+            auto dstClass = dst->KeyClass();
+            if (dstClass && *dstClass != *srcClass) clean = false;
+            dst->SetKeyClass(srcClass);
         }
         dst->isLink = dst->isLink || src->isLink;
-        for (const auto& c : src->Subkeys()) pending.emplace_back(dst->GetOrAddSubkey(c->Name()), c.get());
+        for (Key* c : src->Subkeys()) pending.emplace_back(dst->GetOrAddSubkey(c->Name()), c);
     }
     return clean;
 }
@@ -399,45 +542,80 @@ void HiveParser::MoveKeysBelowLinks() {
                         result_.report.messages.push_back(where + " were moved to its target, replacing data");
                         result_.report.lossy = true;
                     }
-                    std::vector<std::u16string> names;
-                    for (const auto& c : k->Subkeys()) names.push_back(c->Name());
-                    for (const std::u16string& n : names) k->RemoveSubkey(n);
+                    std::vector<std::u16string_view> names;
+                    for (Key* c : k->Subkeys()) names.push_back(c->Name());
+                    for (std::u16string_view n : names) k->RemoveSubkey(n);
                     moved = true;
                     continue;
                 }
             }
-            for (const auto& c : k->Subkeys()) pending.push_back(c.get());
+            for (Key* c : k->Subkeys()) pending.push_back(c);
         }
         if (!moved) return;
     }
 }
 
+void HiveParser::AddValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data) {
+    // Names come in order in Wine's files: the usual case appends.
+    auto less = [](const Value& v, std::u16string_view n) { return CompareNames(v.name, n) < 0; };
+    auto it = pending_.end();
+    if (!pending_.empty() && CompareNames(pending_.back().name, name) >= 0)
+        it = std::lower_bound(pending_.begin(), pending_.end(), name, less);
+    const bool repeated = (it != pending_.end() && CompareNames(it->name, name) == 0) ||
+                          (current_->FindValue(name) != nullptr);
+    if (repeated) Report("Duplicate value");  // the earlier data is lost
+    std::span<const uint8_t> stored = tree_->CopyBytes(data);
+    if (it != pending_.end() && CompareNames(it->name, name) == 0) {
+        it->type = type;
+        it->data = stored;
+        return;
+    }
+    pending_.insert(it, Value{std::u16string_view(tree_->CopyUnits(name), name.size()), type, stored});
+}
+
 void HiveParser::FinishKey() {
-    if (current_) current_->UpdateTimeUpward(currentSeconds_);
+    if (current_) {
+        if (current_->Values().empty()) {
+            current_->AdoptSortedValues(pending_);
+        } else {
+            // A second section of the same key: its values join the ones it has.
+            for (const Value& v : pending_) current_->SetValue(v.name, v.type, v.data);
+        }
+        current_->UpdateTimeUpward(currentSeconds_);
+    }
+    pending_.clear();
     current_ = nullptr;
 }
 
 void HiveParser::KeyLine(size_t p) {
     FinishKey();
     seenKey_ = true;
-    std::u16string name;
-    size_t after = ParseString(p + 1, ']', name);
+    size_t after = ParseString(p + 1, ']', path_);
     if (after == std::string::npos) {
         Report("Malformed key");
         Report("Error creating key");
         return;
     }
     // The number after ']' is the time in seconds; Wine reads it like scanf(" %u").
-    const char* rest = line_.c_str() + after;
-    while (*rest == ' ' || *rest == '\t') ++rest;
-    if (std::isdigit(static_cast<unsigned char>(*rest))) {
-        unsigned long secs = std::strtoul(rest, nullptr, 10);
+    size_t q = after;
+    while (q < line_.size() && (line_[q] == ' ' || line_[q] == '\t')) ++q;
+    if (q < line_.size() && line_[q] >= '0' && line_[q] <= '9') {
+        // strtoul's value, taken modulo 2^32 (it saturates first on overflow).
+        uint64_t secs = 0;
+        for (; q < line_.size() && line_[q] >= '0' && line_[q] <= '9'; ++q) {
+            const uint64_t d = static_cast<uint64_t>(line_[q] - '0');
+            secs = secs > (UINT64_MAX - d) / 10 ? UINT64_MAX : secs * 10 + d;
+        }
         currentSeconds_ = static_cast<int64_t>(static_cast<uint32_t>(secs)) * kTicksPerSecond + kTicks1601To1970;
     } else {
         currentSeconds_ = now_;
     }
 
+    // Walk the path; keys of elements that the last section's path shares are taken from it.
+    const std::u16string& name = path_;
     Key* k = result_.root.get();
+    size_t depth = 0;
+    bool shared = true;
     size_t i = 0;
     while (i <= name.size()) {
         size_t j = name.find(u'\\', i);
@@ -445,30 +623,81 @@ void HiveParser::KeyLine(size_t p) {
         if (j > i) {
             std::u16string_view elem(name.data() + i, j - i);
             if (elem.size() > kMaxKeyNameUnits) {
+                lastKeys_.clear();
                 Report("Error creating key");
                 return;
             }
-            if (k->isLink) {
-                Key* target = FollowLinks(k);
-                if (!target) {
-                    Report("Error creating key");
-                    return;
+            Key* known = shared && depth < lastKeys_.size() ? lastKeys_[depth] : nullptr;
+            if (known && !k->isLink && known->Parent() == k && !known->Deleted() && known->Name() == elem) {
+                k = known;
+            } else {
+                shared = false;
+                if (k->isLink) {
+                    Key* target = FollowLinks(k);
+                    if (!target) {
+                        lastKeys_.clear();
+                        Report("Error creating key");
+                        return;
+                    }
+                    k = target;
                 }
-                k = target;
+                k = k->GetOrAddSubkey(elem);
+                lastKeys_.resize(depth);
+                lastKeys_.push_back(k);
             }
-            k = k->GetOrAddSubkey(elem);
+            ++depth;
         }
         i = j + 1;
     }
+    lastKeys_.resize(depth);
     current_ = k;
 }
+
+namespace {
+
+int HexValue(char h) {
+    if (h >= '0' && h <= '9') return h - '0';
+    h = static_cast<char>(h | 0x20);
+    if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+    return -1;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// strtoul(s, &end, 16) over a view: optional white space and sign, an optional "0x", digits.
+// Sets *used to the characters taken (0 when there is no number).
+unsigned long ParseHexNumber(std::string_view s, size_t* used) {
+    size_t p = 0;
+    while (p < s.size() && IsSpace(s[p])) ++p;
+    bool negative = false;
+    if (p < s.size() && (s[p] == '+' || s[p] == '-')) negative = s[p++] == '-';
+    if (p + 1 < s.size() && s[p] == '0' && (s[p + 1] | 0x20) == 'x' && p + 2 < s.size() && HexValue(s[p + 2]) >= 0)
+        p += 2;
+    size_t digits = p;
+    unsigned long v = 0;
+    bool overflow = false;
+    for (; p < s.size() && HexValue(s[p]) >= 0; ++p) {
+        if (v > (ULONG_MAX >> 4)) overflow = true;
+        v = (v << 4) | static_cast<unsigned long>(HexValue(s[p]));
+    }
+    if (p == digits) {
+        *used = 0;
+        return 0;
+    }
+    *used = p;
+    if (overflow) return ULONG_MAX;
+    return negative ? static_cast<unsigned long>(0) - v : v;
+}
+
+}  // namespace
 
 void HiveParser::ValueLine(size_t p) {
     if (!current_) {
         Report("Value without key");
         return;
     }
-    std::u16string name;
+    std::u16string& name = name_;
+    name.clear();
     if (line_[p] == '@') {
         ++p;
     } else {
@@ -478,25 +707,25 @@ void HiveParser::ValueLine(size_t p) {
             return;
         }
     }
-    const std::string& s = line_;
+    const std::string_view s = line_;
     while (p < s.size() && (s[p] == ' ' || s[p] == '\t')) ++p;
     bool ok = p < s.size() && s[p] == '=';
     if (ok) ++p;
     while (ok && p < s.size() && (s[p] == ' ' || s[p] == '\t')) ++p;
 
     uint32_t type = 0;
-    std::vector<uint8_t> data;
-    auto startsWith = [&](const char* tag) { return s.compare(p, std::strlen(tag), tag) == 0; };
+    std::vector<uint8_t>& data = bytes_;
+    data.clear();
+    auto startsWith = [&](std::string_view tag) { return s.substr(p, tag.size()) == tag; };
     auto stringData = [&](size_t start, uint32_t t) {
-        std::u16string str;
-        if (ParseString(start, '"', str) == std::string::npos) return false;
-        str += u'\0';
+        if (ParseString(start, '"', str_) == std::string::npos) return false;
         type = t;
-        data.resize(str.size() * 2);
-        for (size_t i = 0; i < str.size(); ++i) {
-            data[2 * i] = static_cast<uint8_t>(str[i] & 0xff);
-            data[2 * i + 1] = static_cast<uint8_t>(str[i] >> 8);
+        data.resize((str_.size() + 1) * 2);
+        for (size_t i = 0; i < str_.size(); ++i) {
+            data[2 * i] = static_cast<uint8_t>(str_[i] & 0xff);
+            data[2 * i + 1] = static_cast<uint8_t>(str_[i] >> 8);
         }
+        data[data.size() - 2] = data[data.size() - 1] = 0;
         return true;
     };
     if (!ok) {
@@ -509,50 +738,57 @@ void HiveParser::ValueLine(size_t p) {
     } else if (startsWith("str(7):\"")) {
         ok = stringData(p + 8, 7);
     } else if (startsWith("dword:")) {
-        unsigned long v = std::strtoul(s.c_str() + p + 6, nullptr, 16);
-        uint32_t d = static_cast<uint32_t>(v);
+        size_t used;
+        uint32_t d = static_cast<uint32_t>(ParseHexNumber(s.substr(p + 6), &used));
         type = 4;
         data = {static_cast<uint8_t>(d), static_cast<uint8_t>(d >> 8), static_cast<uint8_t>(d >> 16),
                 static_cast<uint8_t>(d >> 24)};
     } else if (startsWith("hex:") || startsWith("hex(")) {
-        const char* b = s.c_str() + p;
+        std::string_view b = s.substr(p);
         if (b[3] == ':') {
             type = 3;
-            b += 4;
+            b.remove_prefix(4);
         } else {
-            char* end;
-            type = static_cast<uint32_t>(std::strtoul(b + 4, &end, 16));
-            if (end[0] != ')' || end[1] != ':') {
-                ok = false;
-            }
-            b = end + 2;
+            size_t used;
+            type = static_cast<uint32_t>(ParseHexNumber(b.substr(4), &used));
+            b.remove_prefix(4 + used);
+            if (b.size() < 2 || b[0] != ')' || b[1] != ':') ok = false;
+            else b.remove_prefix(2);
         }
         // Byte list, continued on following lines after a backslash.
-        std::string cont;
+        auto skipSpace = [&] {
+            while (!b.empty() && IsSpace(b.front())) b.remove_prefix(1);
+        };
         while (ok) {
-            while (std::isxdigit(static_cast<unsigned char>(*b))) {
-                char* end;
-                unsigned long v = std::strtoul(b, &end, 16);
-                if (end == b || v > 0xff) {
+            while (!b.empty() && HexValue(b.front()) >= 0) {
+                // Two hex digits and a comma is the form Wine writes.
+                if (b.size() >= 3 && HexValue(b[1]) >= 0 && b[2] == ',') {
+                    data.push_back(static_cast<uint8_t>(HexValue(b[0]) * 16 + HexValue(b[1])));
+                    b.remove_prefix(3);
+                    skipSpace();
+                    continue;
+                }
+                size_t used;
+                unsigned long v = ParseHexNumber(b, &used);
+                if (used == 0 || v > 0xff) {
                     ok = false;
                     break;
                 }
                 data.push_back(static_cast<uint8_t>(v));
-                b = end;
-                while (std::isspace(static_cast<unsigned char>(*b))) ++b;
-                if (*b == ',') ++b;
-                while (std::isspace(static_cast<unsigned char>(*b))) ++b;
+                b.remove_prefix(used);
+                skipSpace();
+                if (!b.empty() && b.front() == ',') b.remove_prefix(1);
+                skipSpace();
             }
             if (!ok) break;
-            while (std::isspace(static_cast<unsigned char>(*b))) ++b;
-            if (!*b) break;
-            if (*b != '\\' || !NextLine()) {
+            skipSpace();
+            if (b.empty() || b.front() == '\0') break;
+            if (b.front() != '\\' || !NextLine()) {
                 ok = false;
                 break;
             }
-            cont = line_;
-            b = cont.c_str();
-            while (std::isspace(static_cast<unsigned char>(*b))) ++b;
+            b = line_;
+            skipSpace();
         }
     } else {
         ok = false;
@@ -565,49 +801,42 @@ void HiveParser::ValueLine(size_t p) {
         Report("Malformed value");
         type = 0;
         data.clear();
-    } else if (current_->FindValue(name)) {
-        // A repeated name replaces the earlier data: the first data is lost.
-        Report("Duplicate value");
     }
-    current_->SetValue(name, type, std::move(data));
+    AddValue(name, type, data);
 }
 
 void HiveParser::OptionLine(size_t p) {
-    const char* b = line_.c_str() + p;
+    std::string_view b = line_.substr(p);
     if (!seenKey_) {
-        if (std::strncmp(b, "#arch=", 6) == 0) result_.arch = b + 6;
+        if (b.substr(0, 6) == "#arch=") {
+            std::string_view arch = b.substr(6);
+            result_.arch = std::string(arch.substr(0, arch.find('\0')));
+        }
         return;
     }
     if (!current_) return;
-    if (std::strncmp(b, "#time=", 6) == 0) {
+    if (b.substr(0, 6) == "#time=") {
         int64_t t = 0;
-        for (const char* q = b + 6; std::isxdigit(static_cast<unsigned char>(*q)); ++q)
-            t = static_cast<int64_t>((static_cast<uint64_t>(t) << 4) |
-                                     static_cast<unsigned>(*q <= '9' ? *q - '0' : (*q | 0x20) - 'a' + 10));
+        for (size_t q = 6; q < b.size() && HexValue(b[q]) >= 0; ++q)
+            t = static_cast<int64_t>((static_cast<uint64_t>(t) << 4) | static_cast<unsigned>(HexValue(b[q])));
         current_->UpdateTimeUpward(t);
-    } else if (std::strncmp(b, "#class=\"", 8) == 0) {
-        std::u16string cls;
-        if (ParseString(p + 8, '"', cls) != std::string::npos) current_->keyClass = std::move(cls);
+    } else if (b.substr(0, 8) == "#class=\"") {
+        if (ParseString(p + 8, '"', str_) != std::string::npos) current_->SetKeyClass(std::u16string_view(str_));
         else Report("Malformed class");
-    } else if (std::strncmp(b, "#link", 5) == 0) {
+    } else if (b.substr(0, 5) == "#link") {
         current_->isLink = true;
     }
 }
 
 ParsedHive HiveParser::Run() {
-    result_.root = std::make_shared<Key>(u"");
+    result_.root = NewKeyTree();
+    tree_ = &result_.root->Tree();
     if (!NextLine() || line_ != "WINE REGISTRY Version 2") {
         // An empty branch in its place, with the load time as every key that no line dated.
         result_.root->modified = now_;
         result_.report.rejected = true;
         result_.report.messages.push_back(fileName_ + " is not a valid registry file");
         return std::move(result_);
-    }
-    if (text_.back() != '\n') {
-        // Wine ends every file with a line end: this one was cut off (a disk that filled
-        // up, a copy that stopped), so whatever followed is gone.
-        result_.report.lossy = true;
-        result_.report.messages.push_back(fileName_ + " ends in the middle of a line: it looks truncated");
     }
     while (NextLine()) {
         size_t p = 0;
@@ -623,6 +852,13 @@ ParsedHive HiveParser::Run() {
         }
     }
     FinishKey();
+    if (lines_.LastByte() != '\n') {
+        // Wine ends every file with a line end: this one was cut off (a disk that filled
+        // up, a copy that stopped), so whatever followed is gone. Said before anything else.
+        result_.report.lossy = true;
+        result_.report.messages.insert(result_.report.messages.begin(),
+                                       fileName_ + " ends in the middle of a line: it looks truncated");
+    }
     MoveKeysBelowLinks();
     // Keys that no line gave a time (the branch root, keys made only through links) get
     // the load time, as Wine gives them.
@@ -631,7 +867,7 @@ ParsedHive HiveParser::Run() {
         Key* k = pending.back();
         pending.pop_back();
         if (!k->modified) k->modified = now_;
-        for (auto& c : k->Subkeys()) pending.push_back(c.get());
+        for (Key* c : k->Subkeys()) pending.push_back(c);
     }
     return std::move(result_);
 }
@@ -640,8 +876,27 @@ ParsedHive HiveParser::Run() {
 
 ParsedHive ParseWineHive(std::string_view text, const std::string& fileName, int64_t now,
                          const LinkResolver& resolveLink) {
-    HiveParser parser(text, fileName, now, resolveLink);
+    LineReader lines(text);
+    HiveParser parser(lines, fileName, now, resolveLink);
     return parser.Run();
+}
+
+ParsedHive ParseWineHiveFile(int fd, uint64_t maxBytes, const std::string& tooLarge, const std::string& fileName,
+                             int64_t now, const LinkResolver& resolveLink) {
+    LineReader lines(fd, maxBytes);
+    HiveParser parser(lines, fileName, now, resolveLink);
+    ParsedHive parsed = parser.Run();
+    if (lines.TooLarge() || !lines.Error().empty()) {
+        // What was read is not the file: nothing of it is used, and the file is never written.
+        ParsedHive refused;
+        refused.root = NewKeyTree();
+        refused.root->modified = now;
+        refused.report.rejected = true;
+        refused.report.messages.push_back(lines.TooLarge() ? tooLarge
+                                                            : fileName + " cannot be read: " + lines.Error());
+        return refused;
+    }
+    return parsed;
 }
 
 LinkResolver SameBranchLinkResolver(Branch branch) {

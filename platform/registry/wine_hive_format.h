@@ -3,6 +3,7 @@
 // writer produces the bytes Wine itself would save for the same tree.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,12 @@ LinkResolver SameBranchLinkResolver(Branch branch);
 // Parses a whole file. `fileName` only labels messages; `now` stamps keys without a time.
 ParsedHive ParseWineHive(std::string_view text, const std::string& fileName, int64_t now,
                          const LinkResolver& resolveLink = {});
+
+// The same, reading an open file from its current position in pieces, so that only the
+// tree is held in memory. More than `maxBytes`, or a read error, rejects the file with
+// `tooLarge` or the error as the message.
+ParsedHive ParseWineHiveFile(int fd, uint64_t maxBytes, const std::string& tooLarge, const std::string& fileName,
+                             int64_t now, const LinkResolver& resolveLink = {});
 
 // Writes a tree in Wine's layout.
 std::string SerializeWineHive(const Key& root, Branch branch, const std::string& arch);

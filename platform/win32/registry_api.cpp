@@ -22,7 +22,10 @@ struct Handle {
     std::shared_ptr<qv::Prefix> prefix;
     RegRoot root;
     std::u16string path;  // below the root, as the caller named it
-    std::shared_ptr<reg::Key> key;
+    // The key found for the path in the store's trees of `generation`. A tree is kept until
+    // the generation changes, and a deleted key stays readable in it, so the pointer is used
+    // only while the generation is the same.
+    reg::Key* key = nullptr;
     uint64_t generation = 0;
 };
 
@@ -48,7 +51,7 @@ bool Locate(HKEY h, Handle* out) {
         out->prefix = qv::ActivePrefix();
         out->root = root;
         out->path.clear();
-        out->key.reset();
+        out->key = nullptr;
         return out->prefix != nullptr;
     }
     std::lock_guard<std::mutex> lock(g_handleMutex);
@@ -69,10 +72,10 @@ std::u16string JoinPath(const std::u16string& base, LPCSTR sub) {
 
 // The key a handle names; caller holds a lock of the store. Null when it was deleted.
 reg::Key* Resolve(Handle& h, RegistryStore& store) {
-    if (h.key && h.generation == store.Generation() && !h.key->Deleted()) return h.key.get();
+    if (h.key && h.generation == store.Generation() && !h.key->Deleted()) return h.key;
     reg::Key* k = store.Find(h.root, h.path);
     if (!k) return nullptr;
-    h.key = k->shared_from_this();
+    h.key = k;
     h.generation = store.Generation();
     return k;
 }
@@ -89,7 +92,7 @@ HKEY NewHandle(Handle h) {
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 std::vector<uint8_t> ToAnsiData(const reg::Value& v) {
-    if (!IsStringType(v.type)) return v.data;
+    if (!IsStringType(v.type)) return std::vector<uint8_t>(v.data.begin(), v.data.end());
     std::u16string units(v.data.size() / 2, u'\0');
     for (size_t i = 0; i < units.size(); ++i)
         units[i] = static_cast<char16_t>(v.data[2 * i] | (v.data[2 * i + 1] << 8));
@@ -124,7 +127,7 @@ LONG ReturnData(const reg::Value& v, LPDWORD type, LPBYTE data, LPDWORD size) {
 }
 
 // Copies a name into a caller's buffer of *chars characters (NUL included).
-LONG ReturnName(const std::u16string& name, LPSTR buf, LPDWORD chars) {
+LONG ReturnName(std::u16string_view name, LPSTR buf, LPDWORD chars) {
     std::string s = reg::ToUtf8(name);
     if (!buf || !chars) return ERROR_INVALID_PARAMETER;
     if (s.size() + 1 > *chars) return ERROR_MORE_DATA;
@@ -173,7 +176,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM, PHKEY ph
     auto lock = store.ReadLock();
     reg::Key* k = store.Find(h.root, h.path, (ulOptions & REG_OPTION_OPEN_LINK) != 0);
     if (!k) return ERROR_FILE_NOT_FOUND;
-    h.key = k->shared_from_this();
+    h.key = k;
     h.generation = store.Generation();
     *phkResult = NewHandle(std::move(h));
     return ERROR_SUCCESS;
@@ -203,7 +206,7 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, 
         k = store.Find(h.root, h.path);
         if (!k) return ERROR_CANTWRITE;
     }
-    h.key = k->shared_from_this();
+    h.key = k;
     h.generation = store.Generation();
     if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     *phkResult = NewHandle(std::move(h));
@@ -222,7 +225,7 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
         LONG r = ReturnName(sub.Name(), lpName, lpcchName);
         if (r != ERROR_SUCCESS) return r;
         if (lpClass && lpcchClass) {
-            LONG rc = ReturnName(sub.keyClass.value_or(u""), lpClass, lpcchClass);
+            LONG rc = ReturnName(sub.KeyClass().value_or(u""), lpClass, lpcchClass);
             if (rc != ERROR_SUCCESS) return rc;
         }
         ToFileTime(sub.modified, lpftLastWriteTime);
@@ -260,7 +263,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
                       PFILETIME lpftLastWriteTime) {
     return WithKey<false>(hKey, [&](reg::Key& k, RegistryStore&) -> LONG {
         if (lpClass && lpcchClass) {
-            LONG r = ReturnName(k.keyClass.value_or(u""), lpClass, lpcchClass);
+            LONG r = ReturnName(k.KeyClass().value_or(u""), lpClass, lpcchClass);
             if (r != ERROR_SUCCESS) return r;
         }
         // The longest names and data are measured only when asked for: a caller that wants
@@ -269,8 +272,8 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
         if (lpcbMaxSubKeyLen || lpcbMaxClassLen) {
             for (const auto& s : k.Subkeys()) {
                 maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(reg::ToUtf8(s->Name()).size()));
-                if (s->keyClass)
-                    maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(reg::ToUtf8(*s->keyClass).size()));
+                if (auto keyClass = s->KeyClass())
+                    maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(reg::ToUtf8(*keyClass).size()));
             }
         }
         if (lpcbMaxValueNameLen || lpcbMaxValueLen) {
@@ -390,7 +393,7 @@ LONG RegEnumValueRaw(HKEY key, DWORD index, RawValue& out) {
         const reg::Value& v = k.Values()[index];
         out.name = reg::ToUtf8(v.name);
         out.type = v.type;
-        out.data = v.data;
+        out.data.assign(v.data.begin(), v.data.end());
         return ERROR_SUCCESS;
     });
 }
@@ -401,7 +404,7 @@ LONG RegQueryValueRaw(HKEY key, const std::string& name, RawValue& out) {
         if (!v) return ERROR_FILE_NOT_FOUND;
         out.name = reg::ToUtf8(v->name);
         out.type = v->type;
-        out.data = v->data;
+        out.data.assign(v->data.begin(), v->data.end());
         return ERROR_SUCCESS;
     });
 }

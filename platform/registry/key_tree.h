@@ -1,0 +1,48 @@
+// The storage of one registry tree: keys, names, value slots, value bytes and subkey lists
+// are carved from blocks that the tree owns and frees all at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry/reg_key.h"
+
+namespace qv::reg {
+
+class KeyTree {
+public:
+    explicit KeyTree(std::u16string_view rootName = u"");
+    KeyTree(const KeyTree&) = delete;
+    KeyTree& operator=(const KeyTree&) = delete;
+
+    Key& Root() { return *root_; }
+
+    // A new key below `parent` (not yet listed there), its name copied into the tree.
+    Key* NewKey(Key* parent, std::u16string_view name);
+
+    // Raw storage, aligned to `align` (a power of two no larger than 16).
+    void* Allocate(size_t bytes, size_t align);
+    template <typename T>
+    T* AllocateArray(size_t count) {
+        return static_cast<T*>(Allocate(count * sizeof(T), alignof(T)));
+    }
+    const char16_t* CopyUnits(std::u16string_view s);
+    std::span<const uint8_t> CopyBytes(std::span<const uint8_t> bytes);
+
+    // Bytes taken from the system for this tree.
+    size_t StorageBytes() const { return storageBytes_; }
+
+private:
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::byte* next_ = nullptr;
+    size_t left_ = 0;
+    size_t nextBlockSize_;
+    size_t storageBytes_ = 0;
+    Key* root_ = nullptr;
+};
+
+}  // namespace qv::reg
