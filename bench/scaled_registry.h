@@ -18,7 +18,7 @@ inline size_t CountKeys(const qv::reg::Key& k) {
         const qv::reg::Key* c = pending.back();
         pending.pop_back();
         ++n;
-        for (auto& s : c->Subkeys()) pending.push_back(s.get());
+        for (const qv::reg::Key* s : c->Subkeys()) pending.push_back(s);
     }
     return n;
 }
@@ -37,7 +37,7 @@ inline std::shared_ptr<qv::reg::Key> ScaledRegistry(const std::string& branchTex
         Key* dst = copies->GetOrAddSubkey(u"Copy" + std::u16string(1, u'A' + i / 26) + std::u16string(1, u'a' + i % 26));
         dst->modified = h.root->modified;
         std::vector<std::pair<const Key*, Key*>> pending;
-        for (auto& s : h.root->Subkeys()) pending.push_back({s.get(), dst});
+        for (const Key* s : h.root->Subkeys()) pending.push_back({s, dst});
         while (!pending.empty()) {
             auto [src, parent] = pending.back();
             pending.pop_back();
@@ -45,7 +45,7 @@ inline std::shared_ptr<qv::reg::Key> ScaledRegistry(const std::string& branchTex
             k->modified = src->modified;
             if (!src->isLink)
                 for (const Value& v : src->Values()) k->SetValue(v.name, v.type, v.data);
-            for (auto& s : src->Subkeys()) pending.push_back({s.get(), k});
+            for (const Key* s : src->Subkeys()) pending.push_back({s, k});
         }
     }
     return root;

@@ -16,6 +16,7 @@ namespace qv::reg {
 class KeyTree {
 public:
     explicit KeyTree(std::u16string_view rootName = u"");
+    ~KeyTree();
     KeyTree(const KeyTree&) = delete;
     KeyTree& operator=(const KeyTree&) = delete;
 
@@ -37,7 +38,9 @@ public:
     size_t StorageBytes() const { return storageBytes_; }
 
 private:
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::byte* NewBlock(size_t bytes);
+
+    std::vector<void*> blocks_;
     std::byte* next_ = nullptr;
     size_t left_ = 0;
     size_t nextBlockSize_;

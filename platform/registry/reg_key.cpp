@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 #include "platform/registry/key_tree.h"
 #include "platform/registry/reg_text.h"
@@ -19,12 +23,34 @@ int64_t NowAsFileTime() {
 
 namespace {
 
+// Blocks start small (a prefix's small branches stay small) and double up to the size of a
+// huge page: a large tree then takes its memory in huge pages, with one page fault per 2 MB
+// instead of one per 4 KB.
 constexpr size_t kFirstBlock = 4096;
-constexpr size_t kLargestBlock = size_t(1) << 20;
+constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kLargestBlock = kHugePage;
 
 }  // namespace
 
 KeyTree::KeyTree(std::u16string_view rootName) : nextBlockSize_(kFirstBlock) { root_ = NewKey(nullptr, rootName); }
+
+KeyTree::~KeyTree() {
+    for (void* b : blocks_) std::free(b);
+}
+
+std::byte* KeyTree::NewBlock(size_t bytes) {
+    void* p = nullptr;
+    if (bytes >= kHugePage && bytes % kHugePage == 0) {
+        if (::posix_memalign(&p, kHugePage, bytes) != 0) p = nullptr;
+        if (p) (void)::madvise(p, bytes, MADV_HUGEPAGE);
+    } else {
+        p = std::malloc(bytes);
+    }
+    if (!p) throw std::bad_alloc();
+    blocks_.push_back(p);
+    storageBytes_ += bytes;
+    return static_cast<std::byte*>(p);
+}
 
 void* KeyTree::Allocate(size_t bytes, size_t align) {
     if (bytes == 0) bytes = 1;
@@ -32,15 +58,11 @@ void* KeyTree::Allocate(size_t bytes, size_t align) {
     if (pad + bytes > left_) {
         if (bytes > nextBlockSize_ / 4) {
             // A large piece gets a block of its own, so that the current block stays in use.
-            blocks_.emplace_back(new std::byte[bytes + 16]);
-            storageBytes_ += bytes + 16;
-            std::byte* p = blocks_.back().get();
+            std::byte* p = NewBlock(bytes + 16);
             p += (align - (reinterpret_cast<uintptr_t>(p) & (align - 1))) & (align - 1);
             return p;
         }
-        blocks_.emplace_back(new std::byte[nextBlockSize_]);
-        storageBytes_ += nextBlockSize_;
-        next_ = blocks_.back().get();
+        next_ = NewBlock(nextBlockSize_);
         left_ = nextBlockSize_;
         nextBlockSize_ = std::min(nextBlockSize_ * 2, kLargestBlock);
         pad = (align - (reinterpret_cast<uintptr_t>(next_) & (align - 1))) & (align - 1);

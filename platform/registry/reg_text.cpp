@@ -40,13 +40,37 @@ std::string ToUtf8(std::u16string_view s) {
     return out;
 }
 
+size_t DecodeUtf8Sequence(std::string_view s, size_t i, char32_t* cp) {
+    unsigned char b = static_cast<unsigned char>(s[i]);
+    size_t len;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        c = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size()) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        unsigned char cb = static_cast<unsigned char>(s[i + k]);
+        if ((cb & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (cb & 0x3F);
+    }
+    // Reject overlong forms, surrogates and values beyond U+10FFFF.
+    if ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    *cp = c;
+    return len;
+}
+
 void AppendUtf16(std::u16string& out, std::string_view s, bool dropInvalid, bool* dropped) {
     size_t i = 0;
-    auto bad = [&] {
-        if (dropped) *dropped = true;
-        if (!dropInvalid) out += u'\uFFFD';
-        ++i;
-    };
     while (i < s.size()) {
         unsigned char b = static_cast<unsigned char>(s[i]);
         if (b < 0x80) {
@@ -59,38 +83,12 @@ void AppendUtf16(std::u16string& out, std::string_view s, bool dropInvalid, bool
             i = j;
             continue;
         }
-        int len;
         char32_t cp;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            cp = b & 0x07;
-        } else {
-            bad();
-            continue;
-        }
-        if (i + len > s.size()) {
-            bad();
-            continue;
-        }
-        bool ok = true;
-        for (int k = 1; k < len; ++k) {
-            unsigned char cb = static_cast<unsigned char>(s[i + k]);
-            if ((cb & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (cb & 0x3F);
-        }
-        // Reject overlong forms, surrogates and values beyond U+10FFFF.
-        if (!ok || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            bad();
+        size_t len = DecodeUtf8Sequence(s, i, &cp);
+        if (!len) {
+            if (dropped) *dropped = true;
+            if (!dropInvalid) out += u'\uFFFD';
+            ++i;
             continue;
         }
         if (cp >= 0x10000) {

@@ -17,6 +17,11 @@ std::string ToUtf8(std::u16string_view s);
 // `dropInvalid` they are dropped instead, as Wine's registry loader does, and
 // `*dropped` (when given) is set.
 std::u16string ToUtf16(std::string_view s, bool dropInvalid = false, bool* dropped = nullptr);
+// The length of the valid UTF-8 sequence for one code point above U+007F that starts at
+// s[i] (its value in *cp), or 0 when the bytes there are not one (then a converter drops or
+// replaces the first byte and goes on with the next).
+size_t DecodeUtf8Sequence(std::string_view s, size_t i, char32_t* cp);
+
 // The same, appended to `out`.
 void AppendUtf16(std::u16string& out, std::string_view s, bool dropInvalid = false, bool* dropped = nullptr);
 

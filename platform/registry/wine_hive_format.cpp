@@ -334,6 +334,25 @@ private:
     std::string storage_;
 };
 
+// A reusable buffer that a parsed string's code units are written into.
+class UnitBuffer {
+public:
+    char16_t* Reserve(size_t units) {
+        if (units > capacity_) {
+            capacity_ = std::max(units, capacity_ * 2);
+            units_.reset(new char16_t[capacity_]);
+        }
+        return units_.get();
+    }
+    void SetLength(size_t n) { length_ = n; }
+    std::u16string_view View() const { return {units_.get(), length_}; }
+
+private:
+    std::unique_ptr<char16_t[]> units_;
+    size_t capacity_ = 0;
+    size_t length_ = 0;
+};
+
 class HiveParser {
 public:
     HiveParser(LineReader& lines, const std::string& fileName, int64_t now, const LinkResolver& links)
@@ -346,13 +365,14 @@ private:
     void Report(const char* what, bool lossy = true);
     // Parses an escaped string starting at `p` up to the unescaped delimiter into `out`.
     // Returns the position after the delimiter, or npos when the line has none.
-    size_t ParseString(size_t p, char delim, std::u16string& out);
+    size_t ParseString(size_t p, char delim, UnitBuffer& out);
     void KeyLine(size_t p);
     void ValueLine(size_t p);
     void OptionLine(size_t p);
     // Gives the current key the values read for it.
     void FinishKey();
-    void AddValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
+    // `data` is copied into the tree unless it is there already.
+    void AddValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data, bool inTree);
     Key* FollowLinks(Key* link);
     void MoveKeysBelowLinks();
 
@@ -377,7 +397,7 @@ private:
     // shares most of them.
     std::vector<Key*> lastKeys_;
     // Reused scratch space.
-    std::u16string path_, name_, str_;
+    UnitBuffer path_, name_, str_;
     std::vector<uint8_t> bytes_;
 };
 
@@ -394,34 +414,54 @@ void HiveParser::Report(const char* what, bool lossy) {
     if (lossy) result_.report.lossy = true;
 }
 
-size_t HiveParser::ParseString(size_t p, char delim, std::u16string& out) {
-    out.clear();
+size_t HiveParser::ParseString(size_t p, char delim, UnitBuffer& out) {
     const std::string_view s = line_;
+    // Every character of the text gives at most one code unit (four UTF-8 bytes give two).
+    char16_t* const begin = out.Reserve(s.size() - std::min(p, s.size()) + 1);
+    char16_t* o = begin;
+    out.SetLength(0);
     while (p < s.size()) {
-        // Bytes up to the next escape or the delimiter are UTF-8; invalid bytes are dropped, as
-        // Wine's loader drops them.
-        size_t run = p;
-        while (run < s.size() && s[run] != delim && s[run] != '\\') ++run;
-        if (run > p) {
-            bool dropped = false;
-            AppendUtf16(out, s.substr(p, run - p), true, &dropped);
-            if (dropped) result_.report.lossy = true;
-            p = run;
-            if (p >= s.size()) break;
+        const char c = s[p];
+        if (c == delim) {
+            out.SetLength(static_cast<size_t>(o - begin));
+            return p + 1;
         }
-        if (s[p] == delim) return p + 1;
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x80 && c != '\\') {
+            *o++ = static_cast<char16_t>(b);
+            ++p;
+            continue;
+        }
+        if (b >= 0x80) {
+            // UTF-8; invalid bytes are dropped, as Wine's loader drops them.
+            char32_t cp;
+            size_t len = DecodeUtf8Sequence(s, p, &cp);
+            if (!len) {
+                result_.report.lossy = true;
+                ++p;
+            } else if (cp >= 0x10000) {
+                cp -= 0x10000;
+                *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+                *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+                p += len;
+            } else {
+                *o++ = static_cast<char16_t>(cp);
+                p += len;
+            }
+            continue;
+        }
         ++p;  // the backslash
         if (p >= s.size()) break;
         char e = s[p];
         switch (e) {
-            case 'a': out += u'\a'; ++p; continue;
-            case 'b': out += u'\b'; ++p; continue;
-            case 'e': out += u'\x1b'; ++p; continue;
-            case 'f': out += u'\f'; ++p; continue;
-            case 'n': out += u'\n'; ++p; continue;
-            case 'r': out += u'\r'; ++p; continue;
-            case 't': out += u'\t'; ++p; continue;
-            case 'v': out += u'\v'; ++p; continue;
+            case 'a': *o++ = u'\a'; ++p; continue;
+            case 'b': *o++ = u'\b'; ++p; continue;
+            case 'e': *o++ = u'\x1b'; ++p; continue;
+            case 'f': *o++ = u'\f'; ++p; continue;
+            case 'n': *o++ = u'\n'; ++p; continue;
+            case 'r': *o++ = u'\r'; ++p; continue;
+            case 't': *o++ = u'\t'; ++p; continue;
+            case 'v': *o++ = u'\v'; ++p; continue;
             case 'x': {
                 ++p;
                 unsigned v = 0;
@@ -432,10 +472,7 @@ size_t HiveParser::ParseString(size_t p, char delim, std::u16string& out) {
                     ++p;
                     ++n;
                 }
-                if (n == 0)
-                    out += u'x';
-                else
-                    out += static_cast<char16_t>(v);
+                *o++ = n == 0 ? u'x' : static_cast<char16_t>(v);
                 continue;
             }
             default:
@@ -447,13 +484,13 @@ size_t HiveParser::ParseString(size_t p, char delim, std::u16string& out) {
                         ++p;
                         ++n;
                     }
-                    out += static_cast<char16_t>(v);
+                    *o++ = static_cast<char16_t>(v);
                     continue;
                 }
                 // Any other escaped character stands for itself; a byte above 127 starts a
-                // UTF-8 sequence that the next run decodes.
+                // UTF-8 sequence that the next round decodes.
                 if (static_cast<unsigned char>(e) < 0x80) {
-                    out += static_cast<char16_t>(e);
+                    *o++ = static_cast<char16_t>(e);
                     ++p;
                 }
                 continue;
@@ -555,7 +592,7 @@ void HiveParser::MoveKeysBelowLinks() {
     }
 }
 
-void HiveParser::AddValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data) {
+void HiveParser::AddValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data, bool inTree) {
     // Names come in order in Wine's files: the usual case appends.
     auto less = [](const Value& v, std::u16string_view n) { return CompareNames(v.name, n) < 0; };
     auto it = pending_.end();
@@ -564,7 +601,7 @@ void HiveParser::AddValue(std::u16string_view name, uint32_t type, std::span<con
     const bool repeated = (it != pending_.end() && CompareNames(it->name, name) == 0) ||
                           (current_->FindValue(name) != nullptr);
     if (repeated) Report("Duplicate value");  // the earlier data is lost
-    std::span<const uint8_t> stored = tree_->CopyBytes(data);
+    std::span<const uint8_t> stored = inTree ? data : tree_->CopyBytes(data);
     if (it != pending_.end() && CompareNames(it->name, name) == 0) {
         it->type = type;
         it->data = stored;
@@ -612,16 +649,16 @@ void HiveParser::KeyLine(size_t p) {
     }
 
     // Walk the path; keys of elements that the last section's path shares are taken from it.
-    const std::u16string& name = path_;
+    const std::u16string_view name = path_.View();
     Key* k = result_.root.get();
     size_t depth = 0;
     bool shared = true;
     size_t i = 0;
     while (i <= name.size()) {
         size_t j = name.find(u'\\', i);
-        if (j == std::u16string::npos) j = name.size();
+        if (j == std::u16string_view::npos) j = name.size();
         if (j > i) {
-            std::u16string_view elem(name.data() + i, j - i);
+            std::u16string_view elem = name.substr(i, j - i);
             if (elem.size() > kMaxKeyNameUnits) {
                 lastKeys_.clear();
                 Report("Error creating key");
@@ -696,12 +733,12 @@ void HiveParser::ValueLine(size_t p) {
         Report("Value without key");
         return;
     }
-    std::u16string& name = name_;
-    name.clear();
+    std::u16string_view name;
     if (line_[p] == '@') {
         ++p;
     } else {
-        p = ParseString(p + 1, '"', name);
+        p = ParseString(p + 1, '"', name_);
+        name = name_.View();
         if (p == std::string::npos) {
             Report("Malformed value name");
             return;
@@ -716,16 +753,21 @@ void HiveParser::ValueLine(size_t p) {
     uint32_t type = 0;
     std::vector<uint8_t>& data = bytes_;
     data.clear();
+    // String data goes straight into the tree, as UTF-16LE with its terminating NUL.
+    std::span<const uint8_t> stringBytes;
     auto startsWith = [&](std::string_view tag) { return s.substr(p, tag.size()) == tag; };
     auto stringData = [&](size_t start, uint32_t t) {
         if (ParseString(start, '"', str_) == std::string::npos) return false;
         type = t;
-        data.resize((str_.size() + 1) * 2);
-        for (size_t i = 0; i < str_.size(); ++i) {
-            data[2 * i] = static_cast<uint8_t>(str_[i] & 0xff);
-            data[2 * i + 1] = static_cast<uint8_t>(str_[i] >> 8);
+        const std::u16string_view str = str_.View();
+        const size_t size = (str.size() + 1) * 2;
+        uint8_t* d = tree_->AllocateArray<uint8_t>(size);
+        for (size_t i = 0; i < str.size(); ++i) {
+            d[2 * i] = static_cast<uint8_t>(str[i] & 0xff);
+            d[2 * i + 1] = static_cast<uint8_t>(str[i] >> 8);
         }
-        data[data.size() - 2] = data[data.size() - 1] = 0;
+        d[size - 2] = d[size - 1] = 0;
+        stringBytes = {d, size};
         return true;
     };
     if (!ok) {
@@ -799,10 +841,12 @@ void HiveParser::ValueLine(size_t p) {
     }
     if (!ok) {
         Report("Malformed value");
-        type = 0;
-        data.clear();
+        AddValue(name, 0, {}, true);
+    } else if (!stringBytes.empty()) {
+        AddValue(name, type, stringBytes, true);
+    } else {
+        AddValue(name, type, data, false);
     }
-    AddValue(name, type, data);
 }
 
 void HiveParser::OptionLine(size_t p) {
@@ -821,7 +865,7 @@ void HiveParser::OptionLine(size_t p) {
             t = static_cast<int64_t>((static_cast<uint64_t>(t) << 4) | static_cast<unsigned>(HexValue(b[q])));
         current_->UpdateTimeUpward(t);
     } else if (b.substr(0, 8) == "#class=\"") {
-        if (ParseString(p + 8, '"', str_) != std::string::npos) current_->SetKeyClass(std::u16string_view(str_));
+        if (ParseString(p + 8, '"', str_) != std::string::npos) current_->SetKeyClass(str_.View());
         else Report("Malformed class");
     } else if (b.substr(0, 5) == "#link") {
         current_->isLink = true;
