@@ -139,7 +139,7 @@ bool RollBackToRestorePoint(const fs::path& prefix, int64_t sequence, RestorePoi
             error = "Cannot read " + (it->folder / f).string();
             return false;
         }
-        files.push_back({prefix / f, std::move(text)});
+        files.push_back({prefix / f, std::move(text), {}});
     }
     if (!Snapshot(prefix, "Before rolling back to restore point " + std::to_string(sequence), saved, error))
         return false;

@@ -87,6 +87,10 @@ bool ParseTemporaryFileName(const std::string& name, std::string* targetName, pi
 }
 
 StagedFile StageFile(const fs::path& target, std::string_view content) {
+    return StageFile(target, [content](const ContentSink& sink) { sink(content); });
+}
+
+StagedFile StageFile(const fs::path& target, const ContentProducer& produce) {
     StagedFile staged;
     staged.target = FollowFileLinks(target);
     const fs::path& real = staged.target;
@@ -116,15 +120,28 @@ StagedFile StageFile(const fs::path& target, std::string_view content) {
     }
     size_t done = 0;
     const size_t chunk = 1 << 20;
-    while (done < content.size()) {
-        if (hook && !hook(real, done)) fail("Cannot write", ENOSPC);
-        size_t n = std::min(chunk, content.size() - done);
-        ssize_t w = ::write(fd, content.data() + done, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            fail("Cannot write", errno);
+    auto sink = [&](std::string_view piece) {
+        size_t at = 0;
+        while (at < piece.size()) {
+            if (hook && !hook(real, done)) fail("Cannot write", ENOSPC);
+            size_t n = std::min(chunk, piece.size() - at);
+            ssize_t w = ::write(fd, piece.data() + at, n);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                fail("Cannot write", errno);
+            }
+            at += static_cast<size_t>(w);
+            done += static_cast<size_t>(w);
         }
-        done += static_cast<size_t>(w);
+    };
+    try {
+        produce(sink);
+    } catch (const FileWriteError&) {
+        throw;  // the sink has closed and removed the temporary
+    } catch (...) {
+        ::close(fd);
+        ::unlink(staged.temporary.c_str());
+        throw;
     }
     if (hook && !hook(real, done)) fail("Cannot write", ENOSPC);
     if (::fsync(fd) != 0) fail("Cannot flush", errno);
@@ -161,7 +178,11 @@ bool SyncFolder(const fs::path& folder) {
 }
 
 void WriteFileAtomically(const fs::path& target, std::string_view content) {
-    StagedFile staged = StageFile(target, content);
+    WriteFileAtomically(target, [content](const ContentSink& sink) { sink(content); });
+}
+
+void WriteFileAtomically(const fs::path& target, const ContentProducer& produce) {
+    StagedFile staged = StageFile(target, produce);
     try {
         ReplaceWithStaged(staged);
     } catch (...) {

@@ -38,6 +38,12 @@ struct StagedFile {
 // message for the user; nothing is left behind then.
 StagedFile StageFile(const std::filesystem::path& target, std::string_view content);
 
+// Content made in pieces: the producer passes each piece to the sink it is given, in order.
+// A failed write throws out of the sink (and so out of the producer).
+using ContentSink = std::function<void(std::string_view piece)>;
+using ContentProducer = std::function<void(const ContentSink& sink)>;
+StagedFile StageFile(const std::filesystem::path& target, const ContentProducer& produce);
+
 // Renames the staged file over its target. Throws FileWriteError (the temporary stays, for
 // the caller to discard). Does not flush the folder: see SyncFolder.
 void ReplaceWithStaged(const StagedFile& staged);
@@ -51,6 +57,7 @@ bool SyncFolder(const std::filesystem::path& folder);
 // Stage, rename, flush the folder. A symbolic link is replaced at the file it points to.
 // The file keeps its permission bits. Throws FileWriteError with a message for the user.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view content);
+void WriteFileAtomically(const std::filesystem::path& target, const ContentProducer& produce);
 
 // The temporary-file name for `targetName` written by process `pid`, with sequence `n`, and
 // with `suffix` "tmp" (new content) or "old" (a kept link to the previous content).

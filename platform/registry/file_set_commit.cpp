@@ -289,7 +289,7 @@ void CommitFileSet(const fs::path& recordFolder, const std::vector<FileReplaceme
             }
         }
         try {
-            staged.push_back(StageFile(real, f.content));
+            staged.push_back(f.produce ? StageFile(real, f.produce) : StageFile(real, f.content));
         } catch (const FileWriteError& e) {
             discardAll();
             throw FileSetCommitError(e.what(), f.target, {});

@@ -51,6 +51,8 @@ inline constexpr const char* kCommitRecordName = ".quorvane-commit";
 struct FileReplacement {
     std::filesystem::path target;  // links are followed: the file they name is replaced
     std::string content;
+    // When set, the content is made in pieces by this instead (and `content` is not used).
+    ContentProducer produce = {};
 };
 
 // Why a change of several files failed.

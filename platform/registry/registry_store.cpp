@@ -611,7 +611,15 @@ long RegistryStore::Commit() {
     }
 
     std::vector<FileReplacement> files;
-    for (Hive* h : dirty) files.push_back({h->file, reg::SerializeWineHive(*h->root, h->branch, arch_)});
+    // Each file is written as it is serialized: a large branch never has its whole text in memory.
+    for (Hive* h : dirty) {
+        const Key* root = h->root.get();
+        const reg::Branch branch = h->branch;
+        const std::string arch = arch_;
+        files.push_back({h->file, {}, [root, branch, arch](const ContentSink& sink) {
+                             reg::WriteWineHive(*root, branch, arch, sink);
+                         }});
+    }
     try {
         CommitFileSet(prefixDir_, files);
     } catch (const FileSetCommitError& e) {

@@ -187,8 +187,11 @@ void AppendWineValue(std::string& out, const Value& v) {
     out += '\n';
 }
 
-std::string SerializeWineHive(const Key& root, Branch branch, const std::string& arch) {
-    std::string out;
+namespace {
+
+// Writes the tree into `out`; whenever it holds more than `flushAt` bytes, `flush` takes them.
+void WriteHiveText(const Key& root, Branch branch, const std::string& arch, std::string& out, size_t flushAt,
+                   const std::function<void(std::string_view)>* flush) {
     out += "WINE REGISTRY Version 2\n;; All keys relative to ";
     AppendWineEscaped(out, BranchPath(branch), "[]");
     out += "\n\n#arch=";
@@ -239,8 +242,31 @@ std::string SerializeWineHive(const Key& root, Branch branch, const std::string&
         const auto subs = k->Subkeys();
         size_t len = path.size();
         for (auto it = subs.rbegin(); it != subs.rend(); ++it) stack.push_back({*it, len});
+        if (flush && out.size() >= flushAt) {
+            (*flush)(out);
+            out.clear();
+        }
     }
+    if (flush && !out.empty()) {
+        (*flush)(out);
+        out.clear();
+    }
+}
+
+}  // namespace
+
+std::string SerializeWineHive(const Key& root, Branch branch, const std::string& arch) {
+    std::string out;
+    WriteHiveText(root, branch, arch, out, 0, nullptr);
     return out;
+}
+
+void WriteWineHive(const Key& root, Branch branch, const std::string& arch,
+                   const std::function<void(std::string_view)>& sink) {
+    constexpr size_t kPiece = size_t(1) << 20;
+    std::string out;
+    out.reserve(kPiece + 64 * 1024);
+    WriteHiveText(root, branch, arch, out, kPiece, &sink);
 }
 
 // ---- reading ---------------------------------------------------------------------------------

@@ -51,6 +51,10 @@ ParsedHive ParseWineHiveFile(int fd, uint64_t maxBytes, const std::string& tooLa
 
 // Writes a tree in Wine's layout.
 std::string SerializeWineHive(const Key& root, Branch branch, const std::string& arch);
+// The same, passed to `sink` in pieces of about a megabyte, so that a large tree is saved
+// without its whole text in memory.
+void WriteWineHive(const Key& root, Branch branch, const std::string& arch,
+                   const std::function<void(std::string_view)>& sink);
 
 // Escapes UTF-16 text as Wine writes it; `delims` are the two characters escaped besides
 // the backslash ("[]" for key names, "\"\"" for strings). Returns the characters written.
