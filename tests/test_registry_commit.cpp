@@ -525,3 +525,35 @@ TEST_F(RegistryCommitTest, TwoProcessesSavingAtOnceLoseNoChange) {
                     << "trial " << trial << ": a change was lost";
     }
 }
+
+// The journal of unsaved changes points into the tree it was recorded on; when another
+// program's save makes the store read the file again, the changes are replayed from it,
+// including those on a key that was deleted and made again meanwhile.
+TEST_F(RegistryCommitTest, ChangesOnAKeyDeletedAndMadeAgainAreReplayedOnAnotherProgramsSave) {
+    qv::RegistryStore mine(dir);
+    {
+        auto lock = mine.WriteLock();
+        mine.BeginBatch();
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvReplay\\Gone", u"first", 1);
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"kept", 2);
+        qv::reg::Key* parent = mine.Find(RegRoot::CurrentUser, u"Software\\QvReplay");
+        ASSERT_NE(parent, nullptr);
+        ASSERT_EQ(mine.DeleteSubkey(parent, u"Gone", true), 0);
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvReplay\\Gone", u"second", 3);
+        qv::reg::Key* kept = mine.Find(RegRoot::CurrentUser, u"Software\\QvReplay\\Kept");
+        ASSERT_EQ(mine.DeleteValue(kept, u"kept"), 0);
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"later", 4);
+        {
+            // Another program saves meanwhile.
+            qv::RegistryStore theirs(dir);
+            ASSERT_EQ(ChangeBoth(theirs, u"theirs", 5), 0);
+        }
+        ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
+    }
+    qv::RegistryStore reread(dir);
+    EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvCommit", u"theirs"), 5u);
+    EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvReplay\\Gone", u"first"), std::nullopt);
+    EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvReplay\\Gone", u"second"), 3u);
+    EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"kept"), std::nullopt);
+    EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"later"), 4u);
+}

@@ -441,7 +441,7 @@ void RegistryStore::Replay(Hive& h, const std::vector<Op>& ops) {
             if (!lastPath.empty() && lastPath.front() == u'\\') lastPath.erase(0, 1);
             lastKey = op.key;
         }
-        const std::u16string& path = lastPath;
+        const std::u16string_view path = lastPath;
         switch (op.kind) {
             case OpKind::CreateKey:
                 Walk(h.root.get(), path, true, true, nullptr, &err);
