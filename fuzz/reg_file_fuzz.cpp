@@ -137,15 +137,15 @@ bool SameTree(const reg::Key& a, const reg::Key& b) {
     while (!pending.empty()) {
         auto [x, y] = pending.back();
         pending.pop_back();
-        if (x->Name() != y->Name() || x->keyClass != y->keyClass || x->isLink != y->isLink ||
+        if (x->Name() != y->Name() || x->KeyClass() != y->KeyClass() || x->isLink != y->isLink ||
             x->Subkeys().size() != y->Subkeys().size() || x->Values().size() != y->Values().size())
             return false;
         for (size_t i = 0; i < x->Values().size(); ++i) {
             const reg::Value& v = x->Values()[i];
             const reg::Value& w = y->Values()[i];
-            if (v.name != w.name || v.type != w.type || v.data != w.data) return false;
+            if (v.name != w.name || v.type != w.type || !reg::SameBytes(v.data, w.data)) return false;
         }
-        for (size_t i = 0; i < x->Subkeys().size(); ++i) pending.emplace_back(x->Subkeys()[i].get(), y->Subkeys()[i].get());
+        for (size_t i = 0; i < x->Subkeys().size(); ++i) pending.emplace_back(x->Subkeys()[i], y->Subkeys()[i]);
     }
     return true;
 }
@@ -200,7 +200,7 @@ void CheckApply(const RegImportPlan& plan) {
         if (!k) Fail("line " + std::to_string(op.line) + ": the imported key is missing\n" + Describe(plan));
         if (op.kind == RegImportOp::Kind::CreateKey) continue;
         const reg::Value* v = k->FindValue(op.name);
-        if (!v || v->type != op.type || v->data != op.data)
+        if (!v || v->type != op.type || !reg::SameBytes(v->data, op.data))
             Fail("line " + std::to_string(op.line) + ": the imported value is missing or different\n" + Describe(plan));
     }
 

@@ -179,7 +179,7 @@ bool g_probing = false;
 
 // The file's keys and values as a tree below HKCU\Software\Fuzz (the file names it in full).
 std::shared_ptr<reg::Key> TreeOfPlan(const char* writer, const RegImportPlan& plan, const std::string& file) {
-    auto top = std::make_shared<reg::Key>(u"Fuzz");
+    std::shared_ptr<reg::Key> top = reg::NewKeyTree(u"Fuzz");
     for (const RegImportOp& op : plan.ops) {
         if (op.kind != RegImportOp::Kind::CreateKey && op.kind != RegImportOp::Kind::SetValue)
             Fail(writer, "the file deletes something (line " + std::to_string(op.line) + ")", file);
@@ -221,7 +221,7 @@ std::pair<std::string, std::string> Difference(const reg::Key& stored, const reg
             if (w->type != v.type)
                 return {where + " comes back with another type",
                         name + ": " + std::to_string(v.type) + " -> " + std::to_string(w->type)};
-            if (w->data != v.data) {
+            if (!reg::SameBytes(w->data, v.data)) {
                 std::u16string text;
                 for (size_t i = 0; i + 1 < v.data.size(); i += 2)
                     text += static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8));
@@ -233,15 +233,15 @@ std::pair<std::string, std::string> Difference(const reg::Key& stored, const reg
         }
         for (const reg::Value& w : r->Values())
             if (!s->FindValue(w.name)) return {"an extra value name [" + Kinds(w.name) + "]", Units(w.name)};
-        for (const auto& c : s->Subkeys()) {
+        for (const reg::Key* c : s->Subkeys()) {
             const reg::Key* d = r->FindSubkey(c->Name());
             const std::string where = "key name [" + Kinds(c->Name()) + "]";
             if (!d) return {where + " is missing", Units(c->Name())};
             if (d->Name() != c->Name())
                 return {where + " comes back as another name", Units(c->Name()) + " -> " + Units(d->Name())};
-            pending.emplace_back(c.get(), d);
+            pending.emplace_back(c, d);
         }
-        for (const auto& d : r->Subkeys())
+        for (const reg::Key* d : r->Subkeys())
             if (!s->FindSubkey(d->Name())) return {"an extra key name [" + Kinds(d->Name()) + "]", Units(d->Name())};
     }
     return {};
@@ -437,8 +437,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         while (!pending.empty() && pending.back()) {
             const reg::Key* k = pending.back();
             pending.pop_back();
-            nulKeyName = nulKeyName || k->Name().find(u'\0') != std::u16string::npos;
-            for (const auto& c : k->Subkeys()) pending.push_back(c.get());
+            nulKeyName = nulKeyName || k->Name().find(u'\0') != std::u16string_view::npos;
+            for (const reg::Key* c : k->Subkeys()) pending.push_back(c);
         }
     }
     const reg::Key* stored;

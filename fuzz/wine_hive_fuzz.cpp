@@ -1,7 +1,12 @@
 // libFuzzer target: Wine's registry files. Arbitrary bytes are loaded, saved, loaded again
 // and saved again. The second save must equal the first (a load of our own output changes
 // nothing), our own output must load without any complaint, and nothing may crash or hit
-// undefined behaviour. Links are resolved inside the file's branch as the store does.
+// undefined behaviour. Links are resolved inside the file's branch as the store does. The
+// bytes are also read from a file in small pieces, as the store reads them: that must give
+// the same tree and the same report as reading them whole.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -49,5 +54,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              second.report.messages.empty() ? std::string("(lossy, no message)") : second.report.messages.front());
     std::string again = SerializeWineHive(*second.root, branch, arch);
     if (again != saved) Fail("a load and save of our own output changed it", saved, again);
+
+    static int fd = ::memfd_create("hive", MFD_CLOEXEC);
+    if (fd >= 0 && ::ftruncate(fd, 0) == 0 && ::pwrite(fd, data, size, 0) == static_cast<ssize_t>(size) &&
+        ::lseek(fd, 0, SEEK_SET) == 0) {
+        const size_t piece = 2 + (size ? data[size / 2] % 61 : 0);
+        ParsedHive streamed = ParseWineHiveFile(fd, uint64_t(1) << 30, "too large", file, kNow, resolve, piece);
+        std::string streamedSaved = SerializeWineHive(*streamed.root, branch, arch);
+        if (streamedSaved != saved) Fail("reading in pieces gives another tree", saved, streamedSaved);
+        if (streamed.report.messages != first.report.messages || streamed.report.lossy != first.report.lossy ||
+            streamed.report.rejected != first.report.rejected)
+            Fail("reading in pieces gives another report", first.report.messages.empty() ? "" : first.report.messages[0],
+                 streamed.report.messages.empty() ? "" : streamed.report.messages[0]);
+    }
     return 0;
 }

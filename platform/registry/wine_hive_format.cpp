@@ -278,7 +278,9 @@ namespace {
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : buf_(text) {}
-    LineReader(int fd, uint64_t maxBytes) : fd_(fd), maxBytes_(maxBytes) { storage_.resize(kChunk); }
+    LineReader(int fd, uint64_t maxBytes, size_t piece) : fd_(fd), maxBytes_(maxBytes), piece_(std::max<size_t>(piece, 2)) {
+        storage_.resize(piece_);
+    }
 
     // False at the end of the input (or after a read error, see Error()).
     bool Next(std::string_view& line) {
@@ -313,15 +315,13 @@ public:
     bool TooLarge() const { return tooLarge_; }
 
 private:
-    static constexpr size_t kChunk = size_t(1) << 20;
-
     // Moves the unfinished line to the front and reads more behind it.
     void Refill() {
         size_t left = buf_.size() - pos_;
         if (pos_ > 0 && left) std::memmove(storage_.data(), storage_.data() + pos_, left);
         pos_ = 0;
         // A line longer than the buffer makes the buffer grow.
-        if (storage_.size() - left < kChunk / 2) storage_.resize(storage_.size() * 2);
+        if (storage_.size() - left < piece_ / 2) storage_.resize(storage_.size() * 2);
         size_t got = 0;
         while (!eof_) {
             ssize_t n = ::read(fd_, storage_.data() + left + got, storage_.size() - left - got);
@@ -352,6 +352,7 @@ private:
     size_t pos_ = 0;
     int fd_ = -1;
     uint64_t maxBytes_ = 0;
+    size_t piece_ = 0;
     uint64_t total_ = 0;
     bool eof_ = false;
     bool tooLarge_ = false;
@@ -952,8 +953,8 @@ ParsedHive ParseWineHive(std::string_view text, const std::string& fileName, int
 }
 
 ParsedHive ParseWineHiveFile(int fd, uint64_t maxBytes, const std::string& tooLarge, const std::string& fileName,
-                             int64_t now, const LinkResolver& resolveLink) {
-    LineReader lines(fd, maxBytes);
+                             int64_t now, const LinkResolver& resolveLink, size_t pieceBytes) {
+    LineReader lines(fd, maxBytes, pieceBytes);
     HiveParser parser(lines, fileName, now, resolveLink);
     ParsedHive parsed = parser.Run();
     if (lines.TooLarge() || !lines.Error().empty()) {

@@ -43,11 +43,11 @@ LinkResolver SameBranchLinkResolver(Branch branch);
 ParsedHive ParseWineHive(std::string_view text, const std::string& fileName, int64_t now,
                          const LinkResolver& resolveLink = {});
 
-// The same, reading an open file from its current position in pieces, so that only the
-// tree is held in memory. More than `maxBytes`, or a read error, rejects the file with
-// `tooLarge` or the error as the message.
+// The same, reading an open file from its current position in pieces of `pieceBytes`, so
+// that only the tree is held in memory. More than `maxBytes`, or a read error, rejects the
+// file with `tooLarge` or the error as the message.
 ParsedHive ParseWineHiveFile(int fd, uint64_t maxBytes, const std::string& tooLarge, const std::string& fileName,
-                             int64_t now, const LinkResolver& resolveLink = {});
+                             int64_t now, const LinkResolver& resolveLink = {}, size_t pieceBytes = size_t(1) << 20);
 
 // Writes a tree in Wine's layout.
 std::string SerializeWineHive(const Key& root, Branch branch, const std::string& arch);
