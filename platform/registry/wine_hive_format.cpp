@@ -68,11 +68,23 @@ void AppendDecimal(std::string& out, unsigned v) {
 
 // Wine's escaping of `count` code units that `unit(i)` yields. Runs of plain characters are
 // copied in one step; returns the characters written.
+// Characters written as they are: printable ASCII except the backslash (the delimiters are
+// checked besides).
+struct PlainTable {
+    bool plain[128];
+    constexpr PlainTable() : plain() {
+        for (int c = 32; c < 128; ++c) plain[c] = c != '\\';
+    }
+};
+constexpr PlainTable kPlain;
+
+// Wine's escaping of `count` code units that `unit(i)` yields. Runs of plain characters are
+// copied in one step; returns the characters written.
 template <typename UnitAt>
 size_t AppendEscapedUnits(std::string& out, size_t count, UnitAt unit, const char delims[2]) {
     const size_t start = out.size();
     const char16_t d0 = static_cast<unsigned char>(delims[0]), d1 = static_cast<unsigned char>(delims[1]);
-    auto plain = [&](char16_t c) { return c >= 32 && c < 128 && c != '\\' && c != d0 && c != d1; };
+    auto plain = [&](char16_t c) { return c < 128 && kPlain.plain[c] && c != d0 && c != d1; };
     size_t i = 0;
     while (i < count) {
         size_t j = i;
@@ -170,21 +182,30 @@ void AppendWineValue(std::string& out, const Value& v) {
     }
     count += out.size() - before;
     const size_t n = v.data.size();
-    // Each byte takes "xx," and a line holds what fits before column 77, then "\\\n  ".
-    out.reserve(out.size() + n * 3 + (n / 20 + 1) * 4 + 1);
+    // Each byte takes "xx," and a line holds what fits before column 77, then "\\\n  ": the
+    // list is written in place into room for the most it can take, then cut back.
+    const size_t at = out.size();
+    out.resize(at + n * 3 + (n / 24 + 2) * 4 + 1);
+    char* const base = out.data() + at;
+    char* o = base;
+    const uint8_t* d = v.data.data();
     for (size_t i = 0; i < n; ++i) {
-        out += kHexDigits[v.data[i] >> 4];
-        out += kHexDigits[v.data[i] & 15];
+        *o++ = kHexDigits[d[i] >> 4];
+        *o++ = kHexDigits[d[i] & 15];
         count += 2;
         if (i + 1 < n) {
-            out += ',';
+            *o++ = ',';
             if (++count > 76) {
-                out += "\\\n  ";
+                *o++ = '\\';
+                *o++ = '\n';
+                *o++ = ' ';
+                *o++ = ' ';
                 count = 2;
             }
         }
     }
-    out += '\n';
+    *o++ = '\n';
+    out.resize(at + static_cast<size_t>(o - base));
 }
 
 namespace {
