@@ -402,9 +402,12 @@ long RegistryStore::SetValue(Key* key, std::u16string_view name, uint32_t type, 
     if (old && old->type == type && reg::SameBytes(old->data, data)) return ERROR_SUCCESS;  // nothing changes
     key->SetValue(name, type, data);
     key->Touch(reg::NowAsFileTime());
-    // The entry names the value as the caller did and points at the bytes the tree now holds.
-    reg::KeyTree& tree = key->Tree();
-    Record(key, Op{OpKind::SetValue, type, nullptr, {tree.CopyUnits(name), name.size()}, key->FindValue(name)->data});
+    // The entry names the value as the caller did and points at the bytes the tree now holds
+    // (and at the tree's name when it is spelled the same, as it nearly always is).
+    const reg::Value* now = key->FindValue(name);
+    const std::u16string_view opName =
+        now->name == name ? now->name : std::u16string_view(key->Tree().CopyUnits(name), name.size());
+    Record(key, Op{OpKind::SetValue, type, nullptr, opName, now->data});
     return ERROR_SUCCESS;
 }
 

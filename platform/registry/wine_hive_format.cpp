@@ -985,7 +985,8 @@ ParsedHive ParseWineHiveFile(int fd, uint64_t maxBytes, const std::string& tooLa
         refused.root->modified = now;
         refused.report.rejected = true;
         refused.report.messages.push_back(lines.TooLarge() ? tooLarge
-                                                            : fileName + " cannot be read: " + lines.Error());
+                                                            : fileName + " cannot be read: " + lines.Error() +
+                                                                  "; Quorvane will not read or write it.");
         return refused;
     }
     return parsed;
