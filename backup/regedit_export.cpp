@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 
 #include "backup/reg_file_reader.h"
@@ -234,20 +235,24 @@ bool RegeditExportFile(RegistryStore& store, const std::string& key, const std::
                        std::string& error) {
     try {
         WriteFileAtomically(file, [&](StagedFileWriter& w) {
-            std::string bytes = "\xff\xfe";
+            w.Write("\xff\xfe");
             std::u16string text;
             text.reserve(kSpillUnits + 1024);
+            std::string bytes;
             auto spill = [&](std::u16string& pending) {
-                size_t at = bytes.size();
-                bytes.resize(at + 2 * pending.size());
-                char* p = bytes.data() + at;
-                for (char16_t c : pending) {
-                    *p++ = static_cast<char>(c & 0xff);
-                    *p++ = static_cast<char>(c >> 8);
+                if constexpr (std::endian::native == std::endian::little) {
+                    // The units in memory are already UTF-16LE.
+                    w.Write(std::string_view(reinterpret_cast<const char*>(pending.data()), pending.size() * 2));
+                } else {
+                    bytes.resize(2 * pending.size());
+                    char* p = bytes.data();
+                    for (char16_t c : pending) {
+                        *p++ = static_cast<char>(c & 0xff);
+                        *p++ = static_cast<char>(c >> 8);
+                    }
+                    w.Write(bytes);
                 }
                 pending.clear();
-                w.Write(bytes);
-                bytes.clear();
             };
             if (!WriteExport(store, key, text, spill, error)) throw ExportRefused{};
         });
