@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "platform/registry/reg_key.h"
 #include "platform/registry/reg_text.h"
@@ -120,7 +122,8 @@ void AppendUtf16Bytes(std::vector<uint8_t>& d, const char16_t* s, size_t n) {
 class ByteWindow {
 public:
     explicit ByteWindow(std::string_view all) : data_(all.data()), size_(all.size()), eof_(true) {}
-    ByteWindow(int fd, size_t chunk, std::string name) : fd_(fd), chunk_(std::max<size_t>(chunk, 1)), name_(std::move(name)) {}
+    ByteWindow(int fd, size_t chunk, const std::string& name, RegReadBuffer& buf)
+        : fd_(fd), chunk_(std::max<size_t>(chunk, 1)), name_(&name), buf_(&buf) {}
 
     const char* Data() const { return data_; }
     size_t Size() const { return size_; }
@@ -128,23 +131,32 @@ public:
     size_t pos = 0;  // first unread byte
 
     // Reads the next chunk after the unread bytes. False when the file has ended.
-    bool More() {
-        if (eof_) return false;
+    void More() {
+        if (eof_) return;
         size_t keep = size_ - pos;
-        if (keep && pos) std::memmove(buf_.data(), buf_.data() + pos, keep);
+        if (buf_->capacity - keep < chunk_) {
+            // Room for a chunk after a line longer than the buffer holds (and, the first
+            // time, for a chunk and a partial line).
+            size_t capacity = std::max(buf_->capacity * 2, keep + chunk_ + chunk_ / 8);
+            std::unique_ptr<char[]> bigger(new char[capacity]);
+            if (keep) std::memcpy(bigger.get(), data_ + pos, keep);
+            buf_->data = std::move(bigger);
+            buf_->capacity = capacity;
+        } else if (keep && pos) {
+            std::memmove(buf_->data.get(), data_ + pos, keep);
+        }
+        char* base = buf_->data.get();
+        data_ = base;
         pos = 0;
         size_ = keep;
-        if (buf_.size() - size_ < chunk_) buf_.resize(std::max(size_ + chunk_, buf_.size() * 2));
         for (;;) {
-            ssize_t r = ::read(fd_, buf_.data() + size_, chunk_);
+            ssize_t r = ::read(fd_, base + size_, chunk_);
             if (r < 0 && errno == EINTR) continue;
-            if (r < 0) throw ReadFailure{"Cannot read " + name_ + ": " + std::strerror(errno)};
+            if (r < 0) throw ReadFailure{"Cannot read " + *name_ + ": " + std::strerror(errno)};
             if (r == 0) eof_ = true;
             size_ += static_cast<size_t>(r);
-            break;
+            return;
         }
-        data_ = buf_.data();
-        return !eof_;
     }
 
 private:
@@ -153,8 +165,8 @@ private:
     bool eof_ = false;
     int fd_ = -1;
     size_t chunk_ = 0;
-    std::string name_;
-    std::vector<char> buf_;
+    const std::string* name_ = nullptr;
+    RegReadBuffer* buf_ = nullptr;
 };
 
 // Splits the text into lines at CR LF, LF or a lone CR, and gives each line as UTF-16
@@ -164,8 +176,7 @@ public:
     // `knownSize`: the file's size when known, so that a cut-off UTF-16 file is refused
     // before anything is read from it.
     LineReader(ByteWindow& in, long long knownSize) : in_(in) {
-        while (in_.Size() < 3 && in_.More()) {
-        }
+        while (in_.Size() < 3 && !in_.Eof()) in_.More();
         const unsigned char* d = reinterpret_cast<const unsigned char*>(in_.Data());
         size_t n = in_.Size();
         if (n >= 2 && d[0] == 0xff && d[1] == 0xfe) {
@@ -237,7 +248,10 @@ private:
 
     Line TakeUtf16(const char* p, size_t units) {
         char16_t* o = Room(units);
-        for (size_t k = 0; k < units; ++k) o[k] = UnitAt(p + 2 * k);
+        if constexpr (std::endian::native == std::endian::little)
+            std::memcpy(o, p, units * 2);
+        else
+            for (size_t k = 0; k < units; ++k) o[k] = UnitAt(p + 2 * k);
         scanned_ = 0;
         ++lineNo_;
         return Line(o, units);
@@ -645,7 +659,7 @@ RegReadResult RegFileInput::Read(RegFileSink& sink, std::string& error, size_t c
             return RegReadResult::Unreadable;
         }
     }
-    ByteWindow window(fd_, chunkBytes, name_);
+    ByteWindow window(fd_, chunkBytes, name_, buffer_);
     return ReadAll(window, size_, sink, error);
 }
 

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -61,6 +62,12 @@ inline constexpr size_t kRegReadChunkBytes = 1 << 20;
 RegReadResult ReadRegFile(const std::filesystem::path& file, RegFileSink& sink, std::string& error,
                           size_t chunkBytes = kRegReadChunkBytes);
 
+// The buffer of a file's reading, kept from one reading to the next.
+struct RegReadBuffer {
+    std::unique_ptr<char[]> data;
+    size_t capacity = 0;
+};
+
 // An open .reg file that can be read more than once: every Read reads the same file from
 // its start, also when the name has been given to another file meanwhile.
 class RegFileInput {
@@ -81,6 +88,7 @@ private:
     long long size_ = -1;
     int reads_ = 0;
     std::string name_;
+    RegReadBuffer buffer_;
 };
 
 // The whole file as a list of changes, for callers that look at all of it (checks of

@@ -36,6 +36,10 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
+
+#include "backup/reg_file_reader.h"
+#include "backup/reg_import.h"
 #include "platform/registry/atomic_file.h"
 #include "platform/registry/registry_store.h"
 
@@ -101,6 +105,58 @@ int PeakRssLauncher(int argc, char** argv) {
     std::printf("%d %ld %.6f\n", WIFEXITED(status) ? WEXITSTATUS(status) : 128, ru.ru_maxrss, s);
     (void)argc;
     return 0;
+}
+
+// The process's resident memory now and at its peak, in kB.
+long StatusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+    return 0;
+}
+
+// Child side: `--import-phases PREFIX FILE`. Imports as quorvane-regedit /s does, and prints
+// the memory after each step: the loaded store, the file checked, the changes applied (the
+// key tree with the store's journal of unsaved changes), the peak of the save, and the
+// store after the save has emptied the journal (freed memory given back first).
+int ImportPhases(const char* prefix, const char* file) {
+    class Apply : public qv::RegFileSink {
+    public:
+        explicit Apply(qv::RegistryStore& store) : store_(store) {}
+        bool OpenKey(qv::RegRoot root, std::u16string_view path, int) override {
+            long err = 0;
+            key_ = store_.Create(root, path, nullptr, &err);
+            return key_ != nullptr;
+        }
+        bool DeleteKey(qv::RegRoot, std::u16string_view, int) override { return false; }
+        bool SetValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data, int) override {
+            return store_.SetValue(key_, name, type, std::vector<uint8_t>(data.begin(), data.end())) == 0;
+        }
+        bool DeleteValue(std::u16string_view, int) override { return false; }
+
+    private:
+        qv::RegistryStore& store_;
+        qv::reg::Key* key_ = nullptr;
+    };
+    qv::RegistryStore store(prefix);
+    std::printf("loaded %ld\n", StatusKb("VmRSS:"));
+    qv::RegFileCheckSink check;
+    std::string error;
+    if (qv::ReadRegFile(file, check, error) != qv::RegReadResult::Done) return 1;
+    std::printf("checked %ld\n", StatusKb("VmHWM:"));
+    auto lock = store.WriteLock();
+    store.BeginBatch();
+    Apply apply(store);
+    if (qv::ReadRegFile(file, apply, error) != qv::RegReadResult::Done) return 1;
+    ::malloc_trim(0);
+    std::printf("applied %ld\n", StatusKb("VmRSS:"));
+    if (store.EndBatch() != 0) return 1;
+    std::printf("saved-peak %ld\n", StatusKb("VmHWM:"));
+    ::malloc_trim(0);
+    std::printf("after-save %ld\n", StatusKb("VmRSS:"));
+    std::fflush(stdout);
+    std::_Exit(0);
 }
 
 struct Measured {
@@ -379,6 +435,7 @@ struct Cleanup {
 
 int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--peak-rss") == 0) return PeakRssLauncher(argc - 2, argv + 2);
+    if (argc == 4 && std::strcmp(argv[1], "--import-phases") == 0) return ImportPhases(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "--load") == 0) {
         qv::RegistryStore store(argv[2]);
         return store.UnreadableHives().empty() ? 0 : 1;
@@ -457,6 +514,18 @@ int main(int argc, char** argv) {
         Measured m = b.Regedit(empty, {"/s", largeExport.string()});
         b.MemoryLine("importing its export into an empty prefix", m, largeHive, "its hive files");
         b.MemoryLine("  (the same run)", m, static_cast<double>(fs::file_size(largeExport)), "the .reg");
+        fs::remove_all(empty);
+        // Where that memory goes: the same import step by step.
+        fs::create_directories(empty / "drive_c");
+        std::string cmd = Quote(g_self) + " --import-phases " + Quote(empty) + " " + Quote(largeExport);
+        if (FILE* p = ::popen(cmd.c_str(), "r")) {
+            char what[32];
+            long kb = 0;
+            std::printf("  the same import step by step (resident MB):");
+            while (std::fscanf(p, "%31s %ld", what, &kb) == 2) std::printf(" %s %.1f", what, kb / 1024.0 * 1.024);
+            std::printf("\n");
+            ::pclose(p);
+        }
         fs::remove_all(empty);
     }
     if (bigMb > 0) {
