@@ -2,7 +2,10 @@
 // applies it, and the export written to its file piece by piece.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "backup/reg_file_reader.h"
@@ -211,4 +214,34 @@ TEST(RegeditExportStreaming, TheFileHoldsTheTextAndAFailedWriteLeavesTheOldFile)
     EXPECT_FALSE(qv::RegeditExportFile(store, "HKEY_CURRENT_USER\\No Such Key", tmp / "out" / "none.reg", error));
     EXPECT_FALSE(fs::exists(tmp / "out" / "none.reg"));
     EXPECT_EQ(std::distance(fs::directory_iterator(out.parent_path()), fs::directory_iterator()), 1);
+}
+
+TEST(RegImportStreaming, WhatCanBeReadOnlyOnceIsCollectedFirst) {
+    TempDir tmp;
+    CopyRegistryFiles(Fixtures() / "fresh", tmp / "prefix");
+    const std::string before = ReadFile(tmp / "prefix/user.reg");
+    const std::string good = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Piped]\r\n\"v\"=dword:00000007\r\n";
+    const fs::path fifo = tmp / "pipe.reg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto importThroughPipe = [&](const std::string& bytes, std::string& error) {
+        std::thread writer([&] { WriteFile(fifo, bytes); });
+        RegistryStore store(tmp / "prefix");
+        bool ok = qv::ImportRegFile(store, fifo, error, 7);
+        writer.join();
+        return ok;
+    };
+    std::string error;
+    EXPECT_FALSE(importThroughPipe(good + "\"w\"=hex:zz\r\n", error));
+    EXPECT_NE(error.find("pipe.reg, line 4"), std::string::npos) << error;
+    EXPECT_EQ(ReadFile(tmp / "prefix/user.reg"), before);
+    ASSERT_TRUE(importThroughPipe(good, error)) << error;
+    RegistryStore reread(tmp / "prefix");
+    const qv::reg::Key* k = reread.Find(qv::RegRoot::CurrentUser, u"Software\\Piped");
+    ASSERT_NE(k, nullptr);
+    ASSERT_NE(k->FindValue(u"v"), nullptr);
+
+    // A folder is no file: it cannot be read, and says so.
+    RegistryStore store(tmp / "prefix");
+    EXPECT_FALSE(qv::ImportRegFile(store, tmp / "prefix", error));
+    EXPECT_NE(error.find("Cannot read"), std::string::npos) << error;
 }
