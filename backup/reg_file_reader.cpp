@@ -248,10 +248,11 @@ private:
 
     Line TakeUtf16(const char* p, size_t units) {
         char16_t* o = Room(units);
-        if constexpr (std::endian::native == std::endian::little)
-            std::memcpy(o, p, units * 2);
-        else
+        if constexpr (std::endian::native == std::endian::little) {
+            if (units) std::memcpy(o, p, units * 2);
+        } else {
             for (size_t k = 0; k < units; ++k) o[k] = UnitAt(p + 2 * k);
+        }
         scanned_ = 0;
         ++lineNo_;
         return Line(o, units);
