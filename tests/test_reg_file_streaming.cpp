@@ -126,6 +126,9 @@ TEST(RegFileStreaming, ErrorsNameTheSameLineWhateverTheChunk) {
         {head + u"\"a\"=\"1\"\r\n\"h\"=hex:01,\\\r\n\r\n", "line 5: the file ends inside a value"},
         {head + u"\"a\"=\"1\"\r\r\n\"s\"=\"no end\r\n", "line 5: a quoted text has no closing"},
         {head + u"\"a\"=\"\U0001F600\"\r\n[HKCU\\X]", "line 4: unknown root key"},
+        // A root name is the whole text before the first backslash: one with a NUL and more
+        // after it is no root name (the text after the NUL was once dropped unseen).
+        {head + u"[HKEY_CURRENT_USER" + std::u16string(1, u'\0') + u"x\\Software\\A]", "line 3: unknown root key"},
     };
     for (const auto& [text, expected] : cases) {
         for (const std::string& bytes : {Utf16File(text), qv::reg::ToUtf8(text)}) {
