@@ -1,5 +1,6 @@
 #include "backup/partial_backup_check.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "backup/reg_file_reader.h"
@@ -15,16 +16,17 @@ using reg::Key;
 // Keys nested deeper than Windows allows are not backed up.
 constexpr size_t kMaxDepth = 512;
 
+// A value as a section holds it (its own copy of name and data).
+struct SectionValue {
+    std::u16string name;
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+};
+
 struct Section {
     RegRoot root;
     std::u16string path;
-    // Copies: the store's trees may be replaced once its lock is let go.
-    struct OwnedValue {
-        std::u16string name;
-        uint32_t type = 0;
-        std::vector<uint8_t> data;
-    };
-    std::vector<OwnedValue> values;
+    std::vector<SectionValue> values;
 };
 
 // Path elements without empty ones, joined by backslashes: how the reader gives them.
@@ -78,9 +80,9 @@ void ExpectedSections(const RegistryStore& store, const BackupEntry& e, std::vec
     bool all = e.wholeKey || wanted.empty();
     auto add = [&](const Key* k, std::u16string path) {
         Section s{root, NormalPath(path), {}};
-        for (const reg::Value& v : k->Values())
+        for (const auto& v : k->Values())
             if (all || reg::NamesEqual(v.name, wanted))
-                s.values.push_back({std::u16string(v.name), v.type, {v.data.begin(), v.data.end()}});
+                s.values.push_back({std::u16string(v.name), v.type, std::vector<uint8_t>(v.data.begin(), v.data.end())});
         out.push_back(std::move(s));
     };
     add(top, reg::ToUtf16(e.keyPath));
@@ -94,11 +96,14 @@ void ExpectedSections(const RegistryStore& store, const BackupEntry& e, std::vec
         Frame f = std::move(stack.back());
         stack.pop_back();
         if (f.key != top) add(f.key, f.path);
-        const auto subs = f.key->Subkeys();
-        for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-            const Key* sub = (*it)->isLink ? store.ResolveLink(*it) : *it;
-            if (sub) stack.push_back({sub, f.path + u"\\" + std::u16string((*it)->Name())});
+        const auto& subs = f.key->Subkeys();
+        size_t first = stack.size();
+        for (const auto& s : subs) {
+            const Key& child = *s;
+            const Key* sub = child.isLink ? store.ResolveLink(&child) : &child;
+            if (sub) stack.push_back({sub, f.path + u"\\" + std::u16string(child.Name())});
         }
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
     }
 }
 
@@ -174,18 +179,18 @@ std::string BackupRefusal(const RegistryStore& store, const BackupEntry& e) {
         if (f.depth + 1 >= kMaxDepth) return Describe(e) + " is nested deeper than any registry key may be";
         if (e.wholeKey && f.key->KeyClass())
             return Describe(e, f.below) + " carries a class name, which a .reg file cannot carry";
-        for (const reg::Value& v : f.key->Values())
+        for (const auto& v : f.key->Values())
             if ((all || reg::NamesEqual(v.name, wanted)) && !SurvivesText(v.name))
                 return Describe(e, f.below) + ": the value name " + PrintableName(v.name) +
                        " cannot be written to a .reg file exactly";
-        for (const Key* sub : f.key->Subkeys()) {
-            std::u16string below =
-                f.below.empty() ? std::u16string(sub->Name()) : f.below + u"\\" + std::u16string(sub->Name());
-            if (sub->isLink) return Describe(e, below) + " is a registry link, which a .reg file cannot carry";
-            std::string problem = KeyNameProblem(sub->Name());
+        for (const auto& s : f.key->Subkeys()) {
+            const Key& sub = *s;
+            std::u16string below = f.below.empty() ? std::u16string(sub.Name()) : f.below + u"\\" + std::u16string(sub.Name());
+            if (sub.isLink) return Describe(e, below) + " is a registry link, which a .reg file cannot carry";
+            std::string problem = KeyNameProblem(sub.Name());
             if (!problem.empty())
                 return Describe(e, below) + ": the key name " + problem + ", which a .reg file cannot carry";
-            stack.push_back({sub, below, f.depth + 1});
+            stack.push_back({&sub, below, f.depth + 1});
         }
     }
     return {};
@@ -217,8 +222,8 @@ std::string CompareBackupWithRegistry(const RegistryStore& store, std::string_vi
             if (j >= p.values.size()) return "the value " + PrintableName(x.values[j].name) + " of " + where + " is missing";
             if (j >= x.values.size())
                 return "the key " + where + " holds the value " + PrintableName(p.values[j].name) + ", which it should not";
-            const Section::OwnedValue& a = x.values[j];
-            const Section::OwnedValue& b = p.values[j];
+            const SectionValue& a = x.values[j];
+            const SectionValue& b = p.values[j];
             if (a.name != b.name)
                 return "the key " + where + " holds the value " + PrintableName(b.name) + " where " +
                        PrintableName(a.name) + " belongs";

@@ -1,8 +1,5 @@
 #include "backup/reg_import.h"
 
-#include <fstream>
-#include <sstream>
-
 #include <windows.h>
 
 #include "platform/registry/reg_text.h"
@@ -11,56 +8,62 @@ namespace qv {
 
 namespace {
 
-std::string Describe(const RegImportOp& op, const std::string& what) {
-    return "line " + std::to_string(op.line) + ": " + what + " (" + reg::ToUtf8(op.path) + ")";
-}
+// Makes the changes a file says in the store (the caller holds the write lock and a batch).
+class StoreSink : public RegFileSink {
+public:
+    explicit StoreSink(RegistryStore& store) : store_(store) {}
 
-}  // namespace
-
-bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string& error) {
-    auto lock = store.WriteLock();
-    store.BeginBatch();
-    std::string failure;
-    reg::Key* lastKey = nullptr;
-    RegRoot lastRoot = RegRoot::LocalMachine;
-    std::u16string lastPath;
-    for (const RegImportOp& op : plan.ops) {
+    bool OpenKey(RegRoot root, std::u16string_view path, int line) override {
         long err = 0;
-        switch (op.kind) {
-            case RegImportOp::Kind::CreateKey:
-            case RegImportOp::Kind::SetValue: {
-                // Values come in runs under one key: look the key up once per run.
-                reg::Key* k = (lastKey && !lastKey->Deleted() && op.root == lastRoot && op.path == lastPath)
-                                  ? lastKey
-                                  : store.Create(op.root, op.path, nullptr, &err);
-                lastKey = k;
-                lastRoot = op.root;
-                lastPath = op.path;
-                if (!k) {
-                    failure = Describe(op, "the key cannot be created (error " + std::to_string(err) + ")");
-                    break;
-                }
-                if (op.kind == RegImportOp::Kind::SetValue) {
-                    err = store.SetValue(k, op.name, op.type, op.data);
-                    if (err) failure = Describe(op, "the value cannot be set (error " + std::to_string(err) + ")");
-                }
-                break;
-            }
-            case RegImportOp::Kind::DeleteValue:
-                lastKey = nullptr;
-                if (reg::Key* k = store.Find(op.root, op.path)) store.DeleteValue(k, op.name);
-                break;
-            case RegImportOp::Kind::DeleteKey: {
-                lastKey = nullptr;
-                size_t cut = op.path.rfind(u'\\');
-                std::u16string parentPath = cut == std::u16string::npos ? u"" : op.path.substr(0, cut);
-                std::u16string name = cut == std::u16string::npos ? op.path : op.path.substr(cut + 1);
-                if (reg::Key* parent = store.Find(op.root, parentPath)) store.DeleteSubkey(parent, name, true);
-                break;
-            }
-        }
-        if (!failure.empty()) break;
+        root_ = root;
+        path_.assign(path);
+        key_ = store_.Create(root, path, nullptr, &err);
+        if (!key_) return Stop(line, "the key cannot be created (error " + std::to_string(err) + ")");
+        return true;
     }
+
+    bool DeleteKey(RegRoot root, std::u16string_view path, int) override {
+        key_ = nullptr;
+        size_t cut = path.rfind(u'\\');
+        std::u16string_view parentPath = cut == std::u16string_view::npos ? u"" : path.substr(0, cut);
+        std::u16string_view name = cut == std::u16string_view::npos ? path : path.substr(cut + 1);
+        if (reg::Key* parent = store_.Find(root, parentPath)) store_.DeleteSubkey(parent, name, true);
+        return true;
+    }
+
+    bool SetValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data, int line) override {
+        long err = store_.SetValue(key_, name, type, std::vector<uint8_t>(data.begin(), data.end()));
+        if (err) return Stop(line, "the value cannot be set (error " + std::to_string(err) + ")");
+        return true;
+    }
+
+    bool DeleteValue(std::u16string_view name, int) override {
+        if (key_) store_.DeleteValue(key_, name);
+        return true;
+    }
+
+    // Whether values of the key at this path go to the key opened last.
+    bool IsOpen(RegRoot root, std::u16string_view path) const {
+        return key_ && !key_->Deleted() && root == root_ && path == path_;
+    }
+
+    const std::string& Failure() const { return failure_; }
+
+private:
+    bool Stop(int line, const std::string& what) {
+        failure_ = "line " + std::to_string(line) + ": " + what + " (" + reg::ToUtf8(path_) + ")";
+        return false;
+    }
+
+    RegistryStore& store_;
+    reg::Key* key_ = nullptr;
+    RegRoot root_ = RegRoot::LocalMachine;
+    std::u16string path_;
+    std::string failure_;
+};
+
+// Ends the import's batch: saves when everything was applied, else drops every change.
+bool Finish(RegistryStore& store, const std::string& failure, std::string& error) {
     if (!failure.empty()) {
         store.DiscardChanges();
         store.EndBatch();
@@ -74,20 +77,73 @@ bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string
     return true;
 }
 
-bool ImportRegFile(RegistryStore& store, const std::filesystem::path& file, std::string& error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "Cannot open " + file.string();
+}  // namespace
+
+bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string& error) {
+    auto lock = store.WriteLock();
+    store.BeginBatch();
+    StoreSink sink(store);
+    bool ok = true;
+    for (const RegImportOp& op : plan.ops) {
+        switch (op.kind) {
+            case RegImportOp::Kind::CreateKey:
+                ok = sink.OpenKey(op.root, op.path, op.line);
+                break;
+            case RegImportOp::Kind::SetValue:
+                ok = (sink.IsOpen(op.root, op.path) || sink.OpenKey(op.root, op.path, op.line)) &&
+                     sink.SetValue(op.name, op.type, op.data, op.line);
+                break;
+            case RegImportOp::Kind::DeleteValue:
+                if (sink.IsOpen(op.root, op.path))
+                    sink.DeleteValue(op.name, op.line);
+                else if (reg::Key* k = store.Find(op.root, op.path))
+                    store.DeleteValue(k, op.name);
+                break;
+            case RegImportOp::Kind::DeleteKey:
+                sink.DeleteKey(op.root, op.path, op.line);
+                break;
+        }
+        if (!ok) break;
+    }
+    return Finish(store, sink.Failure(), error);
+}
+
+bool ImportRegFile(RegistryStore& store, const std::filesystem::path& file, std::string& error, size_t chunkBytes) {
+    RegFileInput in;
+    if (!in.Open(file, error)) return false;
+    auto described = [&](RegReadResult r, const std::string& why) {
+        return r == RegReadResult::BadFile ? file.filename().string() + ", " + why : why;
+    };
+    if (!in.Rereadable()) {
+        // A pipe can be read once: collect what it says, then apply that.
+        RegImportPlan plan;
+        RegPlanSink collect(plan);
+        RegReadResult r = in.Read(collect, error, chunkBytes);
+        if (r != RegReadResult::Done) {
+            error = described(r, error) + ". Nothing was imported.";
+            return false;
+        }
+        return ApplyRegImport(store, plan, error);
+    }
+    // First the whole file is checked, so that a bad line anywhere changes nothing; then it
+    // is read again and applied in one batch.
+    RegFileCheckSink check;
+    RegReadResult r = in.Read(check, error, chunkBytes);
+    if (r != RegReadResult::Done) {
+        error = described(r, error) + ". Nothing was imported.";
         return false;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    RegImportPlan plan;
-    if (!ParseRegFile(ss.str(), plan, error)) {
-        error = file.filename().string() + ", " + error + ". Nothing was imported.";
-        return false;
-    }
-    return ApplyRegImport(store, plan, error);
+    auto lock = store.WriteLock();
+    store.BeginBatch();
+    StoreSink apply(store);
+    std::string why;
+    r = in.Read(apply, why, chunkBytes);
+    std::string failure;
+    if (r == RegReadResult::SinkStopped)
+        failure = apply.Failure();
+    else if (r != RegReadResult::Done)
+        failure = described(r, why) + " (the file changed while it was imported)";
+    return Finish(store, failure, error);
 }
 
 }  // namespace qv

@@ -13,7 +13,9 @@ namespace qv {
 // and `error` says why.
 bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string& error);
 
-// Reads, parses and applies a file.
-bool ImportRegFile(RegistryStore& store, const std::filesystem::path& file, std::string& error);
+// Reads and applies a file without holding it whole: it is read once to check it, and
+// once more to apply it. A file with an error anywhere changes nothing.
+bool ImportRegFile(RegistryStore& store, const std::filesystem::path& file, std::string& error,
+                   size_t chunkBytes = kRegReadChunkBytes);
 
 }  // namespace qv

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <bit>
+#include <functional>
 
 #include "backup/reg_file_reader.h"
 #include "backup/reg_root_names.h"
@@ -16,74 +18,91 @@ namespace {
 
 using reg::Key;
 
+// Text is handed on in pieces of about this many units when it goes to a file.
+constexpr size_t kSpillUnits = 1 << 16;
+
+// Receives the text written so far (and empties it); null when the text is kept whole.
+using Spill = std::function<void(std::u16string&)>;
+
 void AppendAscii(std::u16string& out, const char* s) {
     while (*s) out += static_cast<char16_t>(*s++);
 }
 
-void AppendEscaped(std::u16string& out, std::u16string_view s) {
-    for (char16_t c : s) {
-        switch (c) {
-            case u'\\': out += u"\\\\"; break;
-            case u'"': out += u"\\\""; break;
-            case u'\r': out += u"\\r"; break;
-            case u'\n': out += u"\\n"; break;
-            default: out += c;
-        }
+void AppendEscapedUnit(std::u16string& out, char16_t c) {
+    switch (c) {
+        case u'\\': out += u"\\\\"; break;
+        case u'"': out += u"\\\""; break;
+        case u'\r': out += u"\\r"; break;
+        case u'\n': out += u"\\n"; break;
+        default: out += c;
     }
 }
 
+void AppendEscaped(std::u16string& out, std::u16string_view s) {
+    for (char16_t c : s) AppendEscapedUnit(out, c);
+}
+
+const char16_t kHexDigits[] = u"0123456789abcdef";
+
 void AppendHexByte(std::u16string& out, uint8_t b) {
-    static const char16_t kDigits[] = u"0123456789abcdef";
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
+    out += kHexDigits[b >> 4];
+    out += kHexDigits[b & 15];
+}
+
+// Lowercase hexadecimal without leading zeros.
+void AppendHexNumber(std::u16string& out, uint32_t v) {
+    char16_t buf[8];
+    size_t n = 0;
+    do {
+        buf[n++] = kHexDigits[v & 15];
+        v >>= 4;
+    } while (v);
+    while (n) out += buf[--n];
 }
 
 // A REG_SZ whose quoted form gives back the same bytes: terminated, nothing after a NUL.
-bool IsPlainString(std::span<const uint8_t> d) {
-    size_t n = d.size();
+bool IsPlainString(const uint8_t* d, size_t n) {
     if (n < 2 || n % 2 || d[n - 1] || d[n - 2]) return false;
     for (size_t i = 0; i + 2 < n; i += 2)
         if (!d[i] && !d[i + 1]) return false;
     return true;
 }
 
-void AppendValue(std::u16string& out, const reg::Value& v) {
+void AppendValue(std::u16string& out, std::u16string_view name, uint32_t type, const uint8_t* data, size_t size) {
     size_t lineStart = out.size();
-    if (v.name.empty()) {
+    if (name.empty()) {
         out += u"@=";
     } else {
         out += u'"';
-        AppendEscaped(out, v.name);
+        AppendEscaped(out, name);
         out += u"\"=";
     }
-    if (v.type == REG_SZ && IsPlainString(v.data)) {
+    if (type == REG_SZ && IsPlainString(data, size)) {
         out += u'"';
-        std::u16string text(v.data.size() / 2 - 1, u'\0');
-        for (size_t i = 0; i < text.size(); ++i)
-            text[i] = static_cast<char16_t>(v.data[2 * i] | (v.data[2 * i + 1] << 8));
-        AppendEscaped(out, text);
+        for (size_t i = 0; i + 2 < size; i += 2)
+            AppendEscapedUnit(out, static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
         out += u"\"\r\n";
         return;
     }
-    if (v.type == REG_DWORD && v.data.size() == 4) {
-        char buf[24];
-        std::snprintf(buf, sizeof buf, "dword:%08x\r\n",
-                      static_cast<unsigned>(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16)) |
-                          (static_cast<unsigned>(v.data[3]) << 24));
-        AppendAscii(out, buf);
+    if (type == REG_DWORD && size == 4) {
+        uint32_t v = static_cast<uint32_t>(data[0] | (data[1] << 8) | (data[2] << 16)) |
+                     (static_cast<uint32_t>(data[3]) << 24);
+        out += u"dword:";
+        for (int shift = 28; shift >= 0; shift -= 4) out += kHexDigits[(v >> shift) & 15];
+        out += u"\r\n";
         return;
     }
-    if (v.type == REG_BINARY) {
-        AppendAscii(out, "hex:");
+    if (type == REG_BINARY) {
+        out += u"hex:";
     } else {
-        char buf[24];
-        std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
-        AppendAscii(out, buf);
+        out += u"hex(";
+        AppendHexNumber(out, type);
+        out += u"):";
     }
     size_t count = out.size() - lineStart;
-    for (size_t i = 0; i < v.data.size(); ++i) {
-        AppendHexByte(out, v.data[i]);
-        if (i + 1 == v.data.size()) break;
+    for (size_t i = 0; i < size; ++i) {
+        AppendHexByte(out, data[i]);
+        if (i + 1 == size) break;
         out += u',';
         count += 3;
         if (count >= 77) {
@@ -94,9 +113,9 @@ void AppendValue(std::u16string& out, const reg::Value& v) {
     out += u"\r\n";
 }
 
-void AppendKey(std::u16string& out, const std::u16string& path, const Key* k) {
+void AppendKey(std::u16string& out, std::u16string_view path, const Key* k) {
     out += u"\r\n";
-    if (path.find_first_of(u"\r\n") == std::u16string::npos) {
+    if (path.find_first_of(u"\r\n") == std::u16string_view::npos) {
         out += u'[';
         out += path;
     } else {
@@ -104,35 +123,41 @@ void AppendKey(std::u16string& out, const std::u16string& path, const Key* k) {
         // into a comment line that our reader takes instead of the bracket text, and the
         // bracket text shows the breaks as U+FFFD for other readers.
         AppendAscii(out, kExactKeyComment);
-        for (char16_t c : path) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "%04x", static_cast<unsigned>(c));
-            AppendAscii(out, buf);
-        }
+        for (char16_t c : path)
+            for (int shift = 12; shift >= 0; shift -= 4) out += kHexDigits[(c >> shift) & 15];
         out += u"\r\n[";
         for (char16_t c : path) out += (c == u'\r' || c == u'\n') ? u'\uFFFD' : c;
     }
     out += u"]\r\n";
     if (!k) return;
-    for (const reg::Value& v : k->Values()) {
+    for (const auto& v : k->Values()) {
         if (k->isLink && reg::NamesEqual(v.name, u"SymbolicLinkValue")) continue;
-        AppendValue(out, v);
+        AppendValue(out, v.name, v.type, v.data.data(), v.data.size());
     }
 }
 
 // Writes `top` and everything below it, depth first in the registry's order. Link keys
 // show their target's content; a link back into its own ancestry is not entered again.
-void AppendTree(std::u16string& out, const RegistryStore& store, const std::u16string& topPath, const Key* top) {
+void AppendTree(std::u16string& out, const RegistryStore& store, std::u16string_view topPath, const Key* top,
+                const Spill& spill) {
     struct Frame {
-        const Key* key;
-        std::u16string path;
+        const Key* key;     // as listed by its parent (a link is resolved when it is written)
+        size_t parentPath;  // length of the parent's path in `path`
         size_t depth;
     };
+    // Depth first, the path of the key being written is always at the start of `path`: a
+    // key's parent is written before it and its path is not overwritten in between.
+    std::u16string path(topPath);
     std::vector<const Key*> ancestors;
-    std::vector<Frame> stack{{top, topPath, 0}};
+    std::vector<Frame> stack{{top, 0, 0}};
     while (!stack.empty()) {
-        Frame f = std::move(stack.back());
+        Frame f = stack.back();
         stack.pop_back();
+        if (f.depth > 0) {
+            path.resize(f.parentPath);
+            path += u'\\';
+            path += f.key->Name();
+        }
         ancestors.resize(f.depth);
         const Key* k = f.key;
         if (k && k->isLink) {
@@ -140,18 +165,19 @@ void AppendTree(std::u16string& out, const RegistryStore& store, const std::u16s
             bool loops = std::find(ancestors.begin(), ancestors.end(), target) != ancestors.end();
             k = loops ? nullptr : target;
         }
-        AppendKey(out, f.path, k);
+        AppendKey(out, path, k);
+        if (spill && out.size() >= kSpillUnits) spill(out);
         if (!k) continue;
         ancestors.push_back(k);
-        const auto subs = k->Subkeys();
-        for (auto it = subs.rbegin(); it != subs.rend(); ++it)
-            stack.push_back({*it, f.path + u"\\" + std::u16string((*it)->Name()), f.depth + 1});
+        size_t first = stack.size();
+        for (const auto& sub : k->Subkeys()) stack.push_back({&*sub, path.size(), f.depth + 1});
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(first), stack.end());
     }
 }
 
-}  // namespace
-
-bool RegeditExportText(RegistryStore& store, const std::string& key, std::u16string& text, std::string& error) {
+// The export's text into `text`, handed to `spill` in pieces when there is one.
+bool WriteExport(RegistryStore& store, const std::string& key, std::u16string& text, const Spill& spill,
+                 std::string& error) {
     auto lock = store.ReadLock();
     text.clear();
     AppendAscii(text, "Windows Registry Editor Version 5.00\r\n");
@@ -163,10 +189,10 @@ bool RegeditExportText(RegistryStore& store, const std::string& key, std::u16str
             error = unreadable.front() + " The export would lack that part of the registry, so none was written.";
             return false;
         }
-        AppendTree(text, store, u"HKEY_LOCAL_MACHINE", &store.BranchRoot(reg::Branch::Machine));
+        AppendTree(text, store, u"HKEY_LOCAL_MACHINE", &store.BranchRoot(reg::Branch::Machine), spill);
         AppendKey(text, u"HKEY_USERS", nullptr);
-        AppendTree(text, store, u"HKEY_USERS\\.Default", &store.BranchRoot(reg::Branch::UserDefault));
-        AppendTree(text, store, u"HKEY_USERS\\S-1-5-21-0-0-0-1000", &store.BranchRoot(reg::Branch::User));
+        AppendTree(text, store, u"HKEY_USERS\\.Default", &store.BranchRoot(reg::Branch::UserDefault), spill);
+        AppendTree(text, store, u"HKEY_USERS\\S-1-5-21-0-0-0-1000", &store.BranchRoot(reg::Branch::User), spill);
     } else {
         RegRoot root;
         std::string rest;
@@ -185,30 +211,53 @@ bool RegeditExportText(RegistryStore& store, const std::string& key, std::u16str
         while (!top.empty() && top.back() == u'\\') top.pop_back();
         if (root == RegRoot::Users && rest.empty()) {
             AppendKey(text, top, nullptr);
-            AppendTree(text, store, top + u"\\.Default", &store.BranchRoot(reg::Branch::UserDefault));
-            AppendTree(text, store, top + u"\\S-1-5-21-0-0-0-1000", &store.BranchRoot(reg::Branch::User));
+            AppendTree(text, store, top + u"\\.Default", &store.BranchRoot(reg::Branch::UserDefault), spill);
+            AppendTree(text, store, top + u"\\S-1-5-21-0-0-0-1000", &store.BranchRoot(reg::Branch::User), spill);
         } else {
-            AppendTree(text, store, top, k);
+            AppendTree(text, store, top, k, spill);
         }
     }
     text += u"\r\n";
+    if (spill) spill(text);
     return true;
+}
+
+// The export was refused before anything was written.
+struct ExportRefused {};
+
+}  // namespace
+
+bool RegeditExportText(RegistryStore& store, const std::string& key, std::u16string& text, std::string& error) {
+    return WriteExport(store, key, text, nullptr, error);
 }
 
 bool RegeditExportFile(RegistryStore& store, const std::string& key, const std::filesystem::path& file,
                        std::string& error) {
-    std::u16string text;
-    if (!RegeditExportText(store, key, text, error)) return false;
-    std::string bytes;
-    bytes.reserve(2 + text.size() * 2);
-    bytes += '\xff';
-    bytes += '\xfe';
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xff);
-        bytes += static_cast<char>(c >> 8);
-    }
     try {
-        WriteFileAtomically(file, bytes);
+        WriteFileAtomically(file, [&](StagedFileWriter& w) {
+            w.Write("\xff\xfe");
+            std::u16string text;
+            text.reserve(kSpillUnits + 1024);
+            std::string bytes;
+            auto spill = [&](std::u16string& pending) {
+                if constexpr (std::endian::native == std::endian::little) {
+                    // The units in memory are already UTF-16LE.
+                    w.Write(std::string_view(reinterpret_cast<const char*>(pending.data()), pending.size() * 2));
+                } else {
+                    bytes.resize(2 * pending.size());
+                    char* p = bytes.data();
+                    for (char16_t c : pending) {
+                        *p++ = static_cast<char>(c & 0xff);
+                        *p++ = static_cast<char>(c >> 8);
+                    }
+                    w.Write(bytes);
+                }
+                pending.clear();
+            };
+            if (!WriteExport(store, key, text, spill, error)) throw ExportRefused{};
+        });
+    } catch (const ExportRefused&) {
+        return false;
     } catch (const FileWriteError& e) {
         error = e.what();
         return false;

@@ -124,8 +124,8 @@ void Save(benchmark::State& state) {
     fs::path out = w.dir / "saved.reg";
     // As the store saves: serialized in pieces straight into the new file, flushed, renamed.
     for (auto _ : state)
-        qv::WriteFileAtomically(out, [&](const qv::ContentSink& sink) {
-            WriteWineHive(*h.root, Branch::Machine, "win64", sink);
+        qv::WriteFileAtomically(out, [&](qv::StagedFileWriter& w) {
+            WriteWineHive(*h.root, Branch::Machine, "win64", [&w](std::string_view piece) { w.Write(piece); });
         });
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * w.text.size()));
 }

@@ -3,7 +3,8 @@
 // 1. ParseRegFile on arbitrary bytes (UTF-16LE with a byte-order mark, or 8-bit): no crash,
 //    no undefined behaviour.
 // 2. The same text in the other encoding (when it can carry it) gives the same result: the
-//    same changes, or the same error.
+//    same changes, or the same error. So does the file read from disk a few bytes at a time
+//    (lines, CR LF pairs, surrogate pairs and UTF-8 sequences split between reads).
 // 3. A file that parses is applied to a small prefix's registry, all or nothing: when the
 //    import fails, memory and files are as before; when it succeeds, the files hold what
 //    memory holds, and every value and key the file sets last is there.
@@ -215,6 +216,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     bool ok = ParseRegFile(bytes, plan, error);
     if (ok != error.empty() || (!ok && !plan.ops.empty())) Fail("inconsistent result: " + error);
+
+    {
+        // The same bytes as a file, read in chunks of 1 to 13 bytes.
+        static qvfuzz::FuzzPrefix folder;
+        folder.Write("input.reg", bytes);
+        RegImportPlan chunked;
+        RegPlanSink sink(chunked);
+        std::string chunkedError;
+        const size_t chunk = 1 + size % 13;
+        RegReadResult r = ReadRegFile(folder.Root() / "input.reg", sink, chunkedError, chunk);
+        if (r == RegReadResult::Done ? !ok || !SameOps(plan, chunked) : ok || chunkedError != error)
+            Fail("the file read in chunks of " + std::to_string(chunk) + " reads differently:\n" + error + "\n" +
+                 Describe(plan) + "----\n" + chunkedError + "\n" + Describe(chunked));
+    }
 
     std::string other = OtherEncoding(bytes);
     if (!other.empty()) {

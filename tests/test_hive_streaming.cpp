@@ -94,8 +94,8 @@ TEST(HiveStreaming, AFailedWriteOfAStreamedFileLeavesTheOldFileAndNoTemporary) {
     qvtest::WriteFile(target, "old");
     ParsedHive h = ParseWineHive(LargeOddFile() + "\n", "user.reg", 1);
     qv::SetWriteFaultHook([](size_t written) { return written < (size_t(2) << 20); });
-    EXPECT_THROW(qv::WriteFileAtomically(target, [&](const qv::ContentSink& sink) {
-                     WriteWineHive(*h.root, Branch::User, "win64", sink);
+    EXPECT_THROW(qv::WriteFileAtomically(target, [&](qv::StagedFileWriter& w) {
+                     WriteWineHive(*h.root, Branch::User, "win64", [&w](std::string_view piece) { w.Write(piece); });
                  }),
                  qv::FileWriteError);
     qv::SetWriteFaultHook(nullptr);

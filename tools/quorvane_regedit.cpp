@@ -2,6 +2,7 @@
 //   quorvane-regedit [--prefix PATH] /e FILE [KEY]   export
 //   quorvane-regedit [--prefix PATH] /s FILE...      import
 //   quorvane-regedit --version
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 
@@ -27,5 +28,10 @@ int main(int argc, char** argv) {
     // File names are Linux paths relative to the working folder, as with Wine's own tools.
     qv::RegeditResult r = qv::RunRegedit(args, qv::RegeditFileNames::CommandLine);
     std::cerr << r.messages;
-    return r.status;
+    // Everything is on disk now (saves and exports are flushed before they are reported
+    // done). Freeing the registry of a large prefix key by key would only add time, so the
+    // process ends without it.
+    std::cout.flush();
+    std::cerr.flush();
+    std::_Exit(r.status);
 }

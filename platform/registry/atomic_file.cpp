@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -86,71 +87,74 @@ bool ParseTemporaryFileName(const std::string& name, std::string* targetName, pi
     return true;
 }
 
-StagedFile StageFile(const fs::path& target, std::string_view content) {
-    return StageFile(target, [content](const ContentSink& sink) { sink(content); });
-}
-
-StagedFile StageFile(const fs::path& target, const ContentProducer& produce) {
-    StagedFile staged;
-    staged.target = FollowFileLinks(target);
-    const fs::path& real = staged.target;
+StagedFileWriter::StagedFileWriter(const fs::path& target) {
+    staged_.target = FollowFileLinks(target);
+    const fs::path& real = staged_.target;
 
     struct stat st {};
-    staged.targetExisted = ::stat(real.c_str(), &st) == 0;
+    staged_.targetExisted = ::stat(real.c_str(), &st) == 0;
     fs::path dir = FolderOf(real);
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        staged.temporary = dir / TemporaryFileName(real.filename().string(), ::getpid(), g_counter++);
-        fd = ::open(staged.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        staged_.temporary = dir / TemporaryFileName(real.filename().string(), ::getpid(), g_counter++);
+        fd_ = ::open(staged_.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         // A name left by an earlier process with the same pid: take the next one.
-        if (fd < 0 && errno != EEXIST) break;
+        if (fd_ < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) throw FileWriteError(Describe("Cannot create a file in", dir, errno));
-    auto fail = [&](const std::string& what, int err) {
-        ::close(fd);
-        ::unlink(staged.temporary.c_str());
-        throw FileWriteError(Describe(what, real, err));
-    };
-    if (staged.targetExisted) (void)::fchmod(fd, st.st_mode & 07777);
+    if (fd_ < 0) throw FileWriteError(Describe("Cannot create a file in", dir, errno));
+    if (staged_.targetExisted) (void)::fchmod(fd_, st.st_mode & 07777);
+    std::lock_guard<std::mutex> lock(g_hookMutex);
+    hook_ = g_writeHook;
+}
 
-    std::function<bool(const fs::path&, size_t)> hook;
-    {
-        std::lock_guard<std::mutex> lock(g_hookMutex);
-        hook = g_writeHook;
+StagedFileWriter::~StagedFileWriter() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(staged_.temporary.c_str());
     }
-    size_t done = 0;
+}
+
+void StagedFileWriter::Fail(const std::string& what, int err) {
+    ::close(fd_);
+    fd_ = -1;
+    ::unlink(staged_.temporary.c_str());
+    throw FileWriteError(Describe(what, staged_.target, err));
+}
+
+void StagedFileWriter::Write(std::string_view bytes) {
+    if (fd_ < 0) throw FileWriteError(Describe("Cannot write", staged_.target, EBADF));
     const size_t chunk = 1 << 20;
-    auto sink = [&](std::string_view piece) {
-        size_t at = 0;
-        while (at < piece.size()) {
-            if (hook && !hook(real, done)) fail("Cannot write", ENOSPC);
-            size_t n = std::min(chunk, piece.size() - at);
-            ssize_t w = ::write(fd, piece.data() + at, n);
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                fail("Cannot write", errno);
-            }
-            at += static_cast<size_t>(w);
-            done += static_cast<size_t>(w);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        if (hook_ && !hook_(staged_.target, written_)) Fail("Cannot write", ENOSPC);
+        size_t n = std::min(chunk, bytes.size() - done);
+        ssize_t w = ::write(fd_, bytes.data() + done, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            Fail("Cannot write", errno);
         }
-    };
-    try {
-        produce(sink);
-    } catch (const FileWriteError&) {
-        throw;  // the sink has closed and removed the temporary
-    } catch (...) {
-        ::close(fd);
-        ::unlink(staged.temporary.c_str());
-        throw;
+        done += static_cast<size_t>(w);
+        written_ += static_cast<size_t>(w);
     }
-    if (hook && !hook(real, done)) fail("Cannot write", ENOSPC);
-    if (::fsync(fd) != 0) fail("Cannot flush", errno);
+}
+
+StagedFile StagedFileWriter::Finish() {
+    if (fd_ < 0) throw FileWriteError(Describe("Cannot write", staged_.target, EBADF));
+    if (hook_ && !hook_(staged_.target, written_)) Fail("Cannot write", ENOSPC);
+    if (::fsync(fd_) != 0) Fail("Cannot flush", errno);
+    int fd = fd_;
+    fd_ = -1;
     if (::close(fd) != 0) {
         int err = errno;
-        ::unlink(staged.temporary.c_str());
-        throw FileWriteError(Describe("Cannot write", real, err));
+        ::unlink(staged_.temporary.c_str());
+        throw FileWriteError(Describe("Cannot write", staged_.target, err));
     }
-    return staged;
+    return staged_;
+}
+
+StagedFile StageFile(const fs::path& target, std::string_view content) {
+    StagedFileWriter writer(target);
+    writer.Write(content);
+    return writer.Finish();
 }
 
 void ReplaceWithStaged(const StagedFile& staged) {
@@ -178,11 +182,17 @@ bool SyncFolder(const fs::path& folder) {
 }
 
 void WriteFileAtomically(const fs::path& target, std::string_view content) {
-    WriteFileAtomically(target, [content](const ContentSink& sink) { sink(content); });
+    WriteFileAtomically(target, [content](StagedFileWriter& w) { w.Write(content); });
 }
 
-void WriteFileAtomically(const fs::path& target, const ContentProducer& produce) {
-    StagedFile staged = StageFile(target, produce);
+StagedFile StageFile(const fs::path& target, const ContentProducer& write) {
+    StagedFileWriter writer(target);
+    write(writer);
+    return writer.Finish();
+}
+
+void WriteFileAtomically(const fs::path& target, const ContentProducer& write) {
+    StagedFile staged = StageFile(target, write);
     try {
         ReplaceWithStaged(staged);
     } catch (...) {

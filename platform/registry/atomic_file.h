@@ -38,11 +38,34 @@ struct StagedFile {
 // message for the user; nothing is left behind then.
 StagedFile StageFile(const std::filesystem::path& target, std::string_view content);
 
-// Content made in pieces: the producer passes each piece to the sink it is given, in order.
-// A failed write throws out of the sink (and so out of the producer).
-using ContentSink = std::function<void(std::string_view piece)>;
-using ContentProducer = std::function<void(const ContentSink& sink)>;
-StagedFile StageFile(const std::filesystem::path& target, const ContentProducer& produce);
+// Writes a staged file piece by piece, for content that is not held whole in memory: the
+// same temporary file, permission bits, fault hooks and flushing as StageFile. Write and
+// Finish throw FileWriteError; the temporary is removed unless Finish succeeded.
+class StagedFileWriter {
+public:
+    explicit StagedFileWriter(const std::filesystem::path& target);
+    ~StagedFileWriter();
+    StagedFileWriter(const StagedFileWriter&) = delete;
+    StagedFileWriter& operator=(const StagedFileWriter&) = delete;
+
+    void Write(std::string_view bytes);
+    // Flushes the file to disk and closes it.
+    StagedFile Finish();
+
+private:
+    [[noreturn]] void Fail(const std::string& what, int err);
+
+    StagedFile staged_;
+    int fd_ = -1;
+    size_t written_ = 0;
+    std::function<bool(const std::filesystem::path&, size_t)> hook_;
+};
+
+// Content given piece by piece: the producer writes it through the writer it is handed.
+using ContentProducer = std::function<void(StagedFileWriter&)>;
+
+// StageFile with the content given piece by piece.
+StagedFile StageFile(const std::filesystem::path& target, const ContentProducer& write);
 
 // Renames the staged file over its target. Throws FileWriteError (the temporary stays, for
 // the caller to discard). Does not flush the folder: see SyncFolder.
@@ -57,7 +80,8 @@ bool SyncFolder(const std::filesystem::path& folder);
 // Stage, rename, flush the folder. A symbolic link is replaced at the file it points to.
 // The file keeps its permission bits. Throws FileWriteError with a message for the user.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view content);
-void WriteFileAtomically(const std::filesystem::path& target, const ContentProducer& produce);
+// The same with the content given piece by piece by `write`.
+void WriteFileAtomically(const std::filesystem::path& target, const ContentProducer& write);
 
 // The temporary-file name for `targetName` written by process `pid`, with sequence `n`, and
 // with `suffix` "tmp" (new content) or "old" (a kept link to the previous content).

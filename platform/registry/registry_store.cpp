@@ -619,8 +619,8 @@ long RegistryStore::Commit() {
         const Key* root = h->root.get();
         const reg::Branch branch = h->branch;
         const std::string arch = arch_;
-        files.push_back({h->file, {}, [root, branch, arch](const ContentSink& sink) {
-                             reg::WriteWineHive(*root, branch, arch, sink);
+        files.push_back({h->file, {}, [root, branch, arch](StagedFileWriter& w) {
+                             reg::WriteWineHive(*root, branch, arch, [&w](std::string_view piece) { w.Write(piece); });
                          }});
     }
     try {
