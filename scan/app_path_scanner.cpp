@@ -23,7 +23,7 @@ int CScanEngine::ScanApplicationPaths() {
         for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(appPaths.Get(), index, name); ++index) {
             if (name.empty()) continue;
             const std::string sub = view.path + "\\" + name;
-            PostStatus(prefix + "HKLM\\" + sub);
+            EntryStatus([&] { return prefix + "HKLM\\" + sub; });
             scanreg::OpenKey app(HKEY_LOCAL_MACHINE, sub);
             if (!app) continue;
             scanreg::ValueEntry value;

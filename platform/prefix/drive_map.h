@@ -18,8 +18,11 @@ namespace qv {
 // given, so a path to a missing file still maps. Empty when the path names no drive or its drive is not mapped.
 std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
                                                        std::string_view windowsPath);
+// `unlisted`, when given, is set when a name was appended as given because its folder could
+// not be read: the path may then name an entry of another spelling.
 std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
-                                                       const WindowsPath& windowsPath);
+                                                       const WindowsPath& windowsPath,
+                                                       bool* unlisted = nullptr);
 
 // The Windows path of a Unix path: the drive whose folder holds it, the most specific one
 // when several do (so C: wins over Z:, which maps the whole file system). A path outside

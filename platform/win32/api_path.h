@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/prefix/path_status.h"
 #include "platform/prefix/windows_path.h"
 
 namespace qv {
@@ -14,6 +15,9 @@ namespace qv {
 struct ApiPath {
     WindowsPath windows;
     std::filesystem::path unix;
+    // A folder on the way could not be read, so a name below it was taken as given and may
+    // exist in another spelling: a miss there proves nothing.
+    bool unlisted = false;
 };
 
 // The mapped path, or empty with `error` set (ERROR_INVALID_PARAMETER for a null pointer,
@@ -24,5 +28,10 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error);
 // The error for a path that names nothing: ERROR_FILE_NOT_FOUND when its folder exists,
 // ERROR_PATH_NOT_FOUND when the folder is missing too.
 DWORD MissingPathError(const std::filesystem::path& unixPath);
+
+// The error for a path whose status could not be read: ERROR_ACCESS_DENIED when the path
+// may exist all the same (a folder that cannot be read or entered, a loop of links, an I/O
+// error), else as MissingPathError.
+DWORD UnreachedPathError(const ApiPath& path, const PathStatus& status);
 
 }  // namespace qv
