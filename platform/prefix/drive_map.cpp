@@ -142,56 +142,100 @@ std::shared_ptr<const FolderListing> ListFolder(const fs::path& folder, int& err
     return listing;
 }
 
-// FindNameIgnoringCase, with `unlisted` set when the name was not found because the folder
-// could not be read (so it may exist in another spelling).
-std::optional<std::string> FindName(const fs::path& folder, std::string_view name, bool& unlisted) {
-    unlisted = false;
+// How a name was looked for in a folder.
+struct NameLookup {
+    bool unlisted = false;  // not found, and the folder could not be read
+    bool absent = false;    // not found, and surely not there (the folder was read, or is no folder)
+    bool listed = false;    // the folder was read
+};
+
+// FindNameIgnoringCase, saying how a name that was not found was looked for. `absent` is
+// only worked out with a scan's cache, whose listings the scan trusts for its duration.
+std::optional<std::string> FindName(const fs::path& folder, std::string_view name, NameLookup& how) {
+    how = {};
     int error = 0;
     if (FileLookupCache* cache = CurrentFileLookupCache()) {
         if (const FolderListing* listing = cache->Listing(folder, error)) {
             if (const std::string* found = listing->Find(name)) return *found;
+            how.absent = true;
+            how.listed = true;
             return std::nullopt;
         }
         // A folder one may enter but not read still finds the exact spelling.
-        if (cache->Status(folder / name).Exists()) return std::string(name);
-        unlisted = !IsNotFoundError(error);
+        const PathStatus& status = cache->Status(folder / name);
+        if (status.Exists()) return std::string(name);
+        how.unlisted = !IsNotFoundError(error);
+        how.absent = !how.unlisted && status.SurelyMissing();
         return std::nullopt;
     }
     if (EntryExists(folder / std::string(name))) return std::string(name);
     std::shared_ptr<const FolderListing> listing = ListFolder(folder, error);
     if (!listing) {
-        unlisted = !IsNotFoundError(error);
+        how.unlisted = !IsNotFoundError(error);
         return std::nullopt;
     }
     if (const std::string* found = listing->Find(name)) return *found;
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
-    bool unlisted = false;
-    return FindName(folder, name, unlisted);
-}
-
-std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath, bool* unlisted) {
-    if (unlisted) *unlisted = false;
-    fs::path path = prefix.DriveFolder(windowsPath.drive);
-    if (path.empty()) return std::nullopt;
-    bool matching = true;
-    for (const std::string& name : windowsPath.components) {
+// Matches `names` below `path` one by one, as WindowsToUnixPath describes; `matching` says
+// whether names are still being matched (false once one matched nothing).
+void MatchNames(fs::path& path, const std::string* names, size_t count, bool& matching, UnixPathMatch& how) {
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& name = names[i];
         if (matching) {
-            bool folderUnread = false;
-            std::optional<std::string> onDisk = FindName(path, name, folderUnread);
+            NameLookup lookup;
+            std::optional<std::string> onDisk = FindName(path, name, lookup);
             if (onDisk) {
                 path /= *onDisk;
                 continue;
             }
-            if (folderUnread && unlisted) *unlisted = true;
+            how.unlisted = how.unlisted || lookup.unlisted;
+            if (lookup.absent) {
+                how.absent = true;
+                how.folderExists = i + 1 == count && lookup.listed;
+            }
             matching = false;
         }
         path /= name;
     }
+}
+
+}  // namespace
+
+std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
+    NameLookup how;
+    return FindName(folder, name, how);
+}
+
+std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath,
+                                          UnixPathMatch* match) {
+    UnixPathMatch how;
+    fs::path path = prefix.DriveFolder(windowsPath.drive);
+    if (path.empty()) return std::nullopt;
+    const std::vector<std::string>& names = windowsPath.components;
+    bool matching = true;
+    FileLookupCache* cache = CurrentFileLookupCache();
+    if (cache && names.size() > 1) {
+        // In a scan, the folder part is matched once per spelling; only the last name is
+        // looked up each time.
+        const FileLookupCache::ResolvedFolder& folder =
+            cache->Folder(prefix.Root(), windowsPath.drive, names.data(), names.size() - 1, [&] {
+                FileLookupCache::ResolvedFolder resolved;
+                resolved.unix = path;
+                resolved.matching = true;
+                MatchNames(resolved.unix, names.data(), names.size() - 1, resolved.matching, resolved.how);
+                return resolved;
+            });
+        path = folder.unix;
+        matching = folder.matching;
+        how = folder.how;
+        how.folderExists = false;
+        MatchNames(path, &names.back(), 1, matching, how);
+    } else {
+        MatchNames(path, names.data(), names.size(), matching, how);
+    }
+    if (match) *match = how;
     return path;
 }
 

@@ -51,6 +51,24 @@ const std::filesystem::path& FileLookupCache::DriveFolder(const std::filesystem:
     return *folder;
 }
 
+const FileLookupCache::ResolvedFolder& FileLookupCache::Folder(const std::filesystem::path& root, char drive,
+                                                               const std::string* names, size_t count,
+                                                               const std::function<ResolvedFolder()>& resolve) {
+    RootFolders* folders = nullptr;
+    for (RootFolders& f : folders_)
+        if (f.root == root.native()) folders = &f;
+    if (!folders) folders = &folders_.emplace_back(RootFolders{root.native(), {}});
+    // The names as spelled: two spellings may lead to different folders on a Unix disk.
+    key_.assign(1, drive);
+    for (size_t i = 0; i < count; ++i) {
+        key_ += '\\';
+        key_ += names[i];
+    }
+    auto it = folders->folders.find(std::string_view(key_));
+    if (it == folders->folders.end()) it = folders->folders.emplace(key_, resolve()).first;
+    return it->second;
+}
+
 FileLookupCache* CurrentFileLookupCache() { return t_cache; }
 
 ScopedFileLookupCache::ScopedFileLookupCache() : previous_(t_cache) { t_cache = &cache_; }

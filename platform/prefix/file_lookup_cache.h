@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/prefix/drive_map.h"
 #include "platform/prefix/folder_listing.h"
 #include "platform/prefix/path_status.h"
 
@@ -32,6 +33,17 @@ public:
 
     // The status of `path`.
     const PathStatus& Status(const std::filesystem::path& path);
+
+    // A folder of a Windows path: where its names led, as WindowsToUnixPath matches them.
+    struct ResolvedFolder {
+        std::filesystem::path unix;
+        bool matching = true;  // every name matched an entry
+        UnixPathMatch how;
+    };
+    // The folder `names[0..count)` of drive `drive` of the prefix at `root`: `resolve()` the
+    // first time a spelling is asked for, the same answer after that.
+    const ResolvedFolder& Folder(const std::filesystem::path& root, char drive, const std::string* names,
+                                 size_t count, const std::function<ResolvedFolder()>& resolve);
 
     // The folder of drive `letter` ('a' to 'z') of the prefix at `root`: `find()` the first
     // time, the same answer after that.
@@ -54,6 +66,12 @@ private:
         std::array<std::optional<std::filesystem::path>, 26> folders;
     };
     std::vector<DriveFolders> drives_;
+    struct RootFolders {
+        std::string root;
+        std::unordered_map<std::string, ResolvedFolder, Hash, std::equal_to<>> folders;
+    };
+    std::vector<RootFolders> folders_;
+    std::string key_;  // reused for building keys without allocating
 };
 
 // The cache of the calling thread; null when no scope is alive.

@@ -19,14 +19,14 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error) {
         return std::nullopt;
     }
     full = PathInCurrentView(*full);
-    bool unlisted = false;
-    std::optional<std::filesystem::path> unix = WindowsToUnixPath(*prefix, *full, &unlisted);
+    UnixPathMatch match;
+    std::optional<std::filesystem::path> unix = WindowsToUnixPath(*prefix, *full, &match);
     if (!unix) {
         error = ERROR_PATH_NOT_FOUND;
         return std::nullopt;
     }
     error = ERROR_SUCCESS;
-    return ApiPath{std::move(*full), std::move(*unix), unlisted};
+    return ApiPath{std::move(*full), std::move(*unix), match};
 }
 
 DWORD MissingPathError(const std::filesystem::path& unixPath) {
@@ -34,7 +34,7 @@ DWORD MissingPathError(const std::filesystem::path& unixPath) {
 }
 
 DWORD UnreachedPathError(const ApiPath& path, const PathStatus& status) {
-    if (path.unlisted || (!status.Exists() && !status.SurelyMissing())) return ERROR_ACCESS_DENIED;
+    if (path.match.unlisted || (!status.Exists() && !status.SurelyMissing())) return ERROR_ACCESS_DENIED;
     return MissingPathError(path.unix);
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/prefix/drive_map.h"
 #include "platform/prefix/path_status.h"
 #include "platform/prefix/windows_path.h"
 
@@ -15,9 +16,9 @@ namespace qv {
 struct ApiPath {
     WindowsPath windows;
     std::filesystem::path unix;
-    // A folder on the way could not be read, so a name below it was taken as given and may
-    // exist in another spelling: a miss there proves nothing.
-    bool unlisted = false;
+    // How its names were matched (drive_map.h): a miss below a folder that could not be
+    // read proves nothing; a name surely absent needs no look at the disk.
+    UnixPathMatch match;
 };
 
 // The mapped path, or empty with `error` set (ERROR_INVALID_PARAMETER for a null pointer,

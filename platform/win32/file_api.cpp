@@ -44,6 +44,11 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
         SetLastError(error);
         return INVALID_FILE_ATTRIBUTES;
     }
+    if (path->match.absent) {
+        // Matched against folder listings that show the name is not there.
+        SetLastError(path->match.folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
     const qv::PathStatus status = qv::StatPath(path->unix);
     std::optional<qv::FileInformation> info = qv::FileInformationOf(status);
     if (!info) {
