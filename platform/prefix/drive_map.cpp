@@ -227,14 +227,24 @@ std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPat
                 MatchNames(resolved.unix, names.data(), names.size() - 1, resolved.matching, resolved.how);
                 return resolved;
             });
-        path = folder.unix;
-        matching = folder.matching;
         how = folder.how;
         how.folderExists = false;
-        MatchNames(path, &names.back(), 1, matching, how);
-    } else {
-        MatchNames(path, names.data(), names.size(), matching, how);
+        const std::string& last = names.back();
+        if (!folder.matching) {
+            if (match) *match = how;
+            return folder.unix / last;
+        }
+        NameLookup lookup;
+        std::optional<std::string> onDisk = FindName(folder.unix, last, lookup);
+        if (!onDisk) {
+            how.unlisted = how.unlisted || lookup.unlisted;
+            how.absent = lookup.absent;
+            how.folderExists = lookup.absent && lookup.listed;
+        }
+        if (match) *match = how;
+        return folder.unix / (onDisk ? *onDisk : last);
     }
+    MatchNames(path, names.data(), names.size(), matching, how);
     if (match) *match = how;
     return path;
 }

@@ -42,15 +42,24 @@ std::shared_ptr<const FolderListing> FolderListing::Read(const std::filesystem::
         error = readError;
         return nullptr;
     }
-    // The map's keys view the entries' strings, which no longer move.
+    // The table's keys are the entries' strings, which no longer move.
     std::vector<std::string>& entries = listing->entries_;
-    listing->byName_.reserve(entries.size());
+    size_t capacity = 16;
+    while (capacity < entries.size() * 2) capacity *= 2;
+    listing->slots_.assign(capacity, 0);
+    listing->hashes_.resize(entries.size());
     bool variants = false;
     for (uint32_t i = 0; i < entries.size(); ++i) {
-        auto [it, inserted] = listing->byName_.emplace(entries[i], i);
-        if (inserted) continue;
+        const size_t hash = HashNameIgnoringCase(entries[i]);
+        listing->hashes_[i] = hash;
+        const uint32_t slot = listing->Slot(entries[i], hash);
+        uint32_t& taken = listing->slots_[slot];
+        if (taken == 0) {
+            taken = i + 1;
+            continue;
+        }
         variants = true;
-        if (entries[i] < entries[it->second]) it->second = i;
+        if (entries[i] < entries[taken - 1]) taken = i + 1;
     }
     if (variants)
         for (uint32_t i = 0; i < entries.size(); ++i) listing->exact_.emplace(entries[i], i);
@@ -58,20 +67,30 @@ std::shared_ptr<const FolderListing> FolderListing::Read(const std::filesystem::
     return listing;
 }
 
+uint32_t FolderListing::Slot(std::string_view name, size_t hash) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint32_t taken = slots_[slot];
+        if (taken == 0) return static_cast<uint32_t>(slot);
+        if (hashes_[taken - 1] == hash && NamesEqualIgnoringCase(entries_[taken - 1], name))
+            return static_cast<uint32_t>(slot);
+    }
+}
+
 bool FolderListing::HasExactName(std::string_view name) const {
     if (!exact_.empty()) return exact_.count(name) != 0;
-    auto it = byName_.find(name);
-    return it != byName_.end() && entries_[it->second] == name;
+    const uint32_t taken = slots_[Slot(name, HashNameIgnoringCase(name))];
+    return taken != 0 && entries_[taken - 1] == name;
 }
 
 const std::string* FolderListing::Find(std::string_view name) const {
-    auto it = byName_.find(name);
-    if (it != byName_.end()) {
+    const uint32_t taken = slots_[Slot(name, HashNameIgnoringCase(name))];
+    if (taken != 0) {
         if (!exact_.empty()) {
             auto exact = exact_.find(name);
             if (exact != exact_.end()) return &entries_[exact->second];
         }
-        return &entries_[it->second];
+        return &entries_[taken - 1];
     }
     // A short name such as "PROG~FBU": the entry whose made-up short name it is (a real
     // entry of that name has been found above).

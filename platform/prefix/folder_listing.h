@@ -39,9 +39,13 @@ public:
 private:
     struct stat status_ {};
     std::vector<std::string> entries_;
-    // Any spelling -> the index of the entry a case-insensitive match takes (of several
-    // spellings of one name, which a Unix disk allows, always the same: the smallest).
-    std::unordered_map<std::string_view, uint32_t, NameHashIgnoringCase, NameEqualIgnoringCase> byName_;
+    // The entry index a name takes without regard to case (of several spellings of one
+    // name, which a Unix disk allows, always the same: the smallest), in an open-addressed
+    // table of entry indexes plus one (0: free) with the entries' hashes beside them: a
+    // look-up reads one slot and one hash, and compares names only when the hashes agree.
+    uint32_t Slot(std::string_view name, size_t hash) const;
+    std::vector<uint32_t> slots_;
+    std::vector<size_t> hashes_;
     // Exact spellings, kept only when some name has several spellings (rare).
     std::unordered_map<std::string_view, uint32_t> exact_;
     // Wine's made-up short name (upper case) -> entry index. Made on the first short-name

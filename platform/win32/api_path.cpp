@@ -18,7 +18,9 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error) {
         error = ERROR_PATH_NOT_FOUND;
         return std::nullopt;
     }
-    full = PathInCurrentView(*full);
+    // As PathInCurrentView, without copying a path that stays as it is.
+    if (CurrentFileSystemView() == FileSystemView::Bits32 && ActivePrefixIs64Bit())
+        if (std::optional<WindowsPath> redirected = RedirectFor32BitProgram(*full)) full = std::move(redirected);
     UnixPathMatch match;
     std::optional<std::filesystem::path> unix = WindowsToUnixPath(*prefix, *full, &match);
     if (!unix) {

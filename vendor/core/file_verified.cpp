@@ -11,6 +11,7 @@
 // mapped) counts as present, so that a cleaner never removes an entry that still works.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <optional>
@@ -438,18 +439,19 @@ int JudgeText(const std::string& cleaned) {
 }  // namespace
 
 int CRegistryObject::FileVerified(const std::string& text) {
-    std::string cleaned = text.substr(0, text.find('\0'));
-    cleaned = Trim(cleaned);
+    std::string_view cleaned(text.data(), std::min(text.size(), text.find('\0')));
+    while (!cleaned.empty() && IsBlank(cleaned.front())) cleaned.remove_prefix(1);
+    while (!cleaned.empty() && IsBlank(cleaned.back())) cleaned.remove_suffix(1);
     if (cleaned.empty()) return 0;
     // Without a prefix there is no file system to look at: nothing can be called missing.
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
     if (!prefix) return 1;
     CFileVerifiedMemo* memo = CFileVerifiedMemo::Current();
-    if (!memo) return JudgeText(cleaned);
+    if (!memo) return JudgeText(std::string(cleaned));
     const std::string& root = prefix->Root().native();
     const qv::FileSystemView view = qv::CurrentFileSystemView();
     if (const int* known = memo->Find(root, view, cleaned)) return *known;
-    const int answer = JudgeText(cleaned);
+    const int answer = JudgeText(std::string(cleaned));
     memo->Remember(root, view, cleaned, answer);
     return answer;
 }
