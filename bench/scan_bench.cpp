@@ -7,14 +7,18 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <thread>
 
 #include "platform/prefix/prefix.h"
 #include "platform/registry/registry_batch.h"
 #include "scan/scan_engine.h"
+#include "scan/status_mailbox.h"
 #include "stale_entries_prefix.h"
 #include "vendor/core/system32.h"
 
@@ -28,10 +32,46 @@ struct CountRows : IFindingSink {
     void ClearFindings() override { rows = 0; }
 };
 
-struct CountStatus : IStatusSink {
-    size_t texts = 0;
-    void PostStatus(const std::string&) override { ++texts; }
+// The status line as the scan page has it: texts go through the page's mailbox, and a
+// window thread takes the latest one whenever a delivery was asked for, at the pace of a
+// screen refresh.
+class WindowStatus : public IStatusSink {
+public:
+    WindowStatus() : window_([this] { Serve(); }) {}
+    ~WindowStatus() override {
+        done_ = true;
+        window_.join();
+    }
+    void PostStatus(const std::string& text) override {
+        if (box_.Put(text)) asked_ = true;
+    }
+    bool StatusWanted() override { return box_.Wanted(); }
+    uint64_t Texts() const { return box_.PutCount(); }
+
+private:
+    void Serve() {
+        while (!done_) {
+            if (asked_.exchange(false)) box_.Take();
+            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        }
+    }
+    CStatusMailbox box_;
+    std::atomic<bool> asked_{false};
+    std::atomic<bool> done_{false};
+    std::thread window_;
 };
+
+// The process's peak resident memory (VmHWM), as /proc/self/status gives it.
+std::string PeakResidentMemory() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) {
+            size_t start = line.find_first_not_of(" \t", 6);
+            return start == std::string::npos ? line.substr(6) : line.substr(start);
+        }
+    return "unknown";
+}
 
 double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -72,7 +112,7 @@ int main() {
     double enumSeconds = Seconds(t0);
 
     CountRows rows;
-    CountStatus status;
+    WindowStatus status;
     CScanEngine engine(rows, status);
     t0 = std::chrono::steady_clock::now();
     engine.PrepareStart();
@@ -83,7 +123,8 @@ int main() {
     std::printf("%-34s %12.0f %14.2f\n", "scan (check every file)", seen / scanSeconds, scanSeconds);
     std::printf("%-34s %12.0f %14.2f\n", "enumeration only (anchor)", seen / enumSeconds, enumSeconds);
     std::printf("ratio scan/anchor: %.3f   findings: %zu of %zu entries   status texts: %zu\n",
-                enumSeconds / scanSeconds, rows.rows, seen, status.texts);
+                enumSeconds / scanSeconds, rows.rows, seen, static_cast<size_t>(status.Texts()));
+    std::printf("peak resident memory: %s\n", PeakResidentMemory().c_str());
     qv::SetActivePrefix(nullptr);
     fs::remove_all(root);
     return 0;

@@ -22,9 +22,10 @@ int CScanEngine::ScanApplicationPaths() {
         std::string name;
         for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(appPaths.Get(), index, name); ++index) {
             if (name.empty()) continue;
-            const std::string sub = view.path + "\\" + name;
-            PostStatus(prefix + "HKLM\\" + sub);
-            scanreg::OpenKey app(HKEY_LOCAL_MACHINE, sub);
+            auto sub = [&] { return view.path + "\\" + name; };
+            EntryStatus([&] { return prefix + "HKLM\\" + sub(); });
+            // The entry's own key, opened through the list it was found in.
+            scanreg::OpenKey app(appPaths.Get(), name);
             if (!app) continue;
             scanreg::ValueEntry value;
             for (DWORD v = 0; !m_bStop && scanreg::EnumValue(app.Get(), v, value); ++v) {
@@ -33,12 +34,14 @@ int CScanEngine::ScanApplicationPaths() {
                 if (text.find('%') != std::string::npos) continue;  // paths with variables are not tested
                 if (!value.name.empty()) continue;                  // only the default value names the program
                 if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // no text, no path
-                if (!CSystem32::GetRegistryValue(sub, "", text, HKEY_LOCAL_MACHINE)) continue;
+                // The program is the default value's text as stored (semicolons included), up
+                // to its first NUL: what reading the value again would give.
+                text = scanreg::TextOf(value);
                 text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
                 // A default value may carry arguments ("C:\App\app.exe /x"): the entry is only
                 // dead when the file it names is missing too, so a working entry is never listed.
                 if (FileExists(text) || CRegistryObject::FileVerified(text)) continue;
-                AddFinding({problem, name + text, sub, "HKEY_LOCAL_MACHINE", "KEY"});
+                AddFinding({problem, name + text, sub(), "HKEY_LOCAL_MACHINE", "KEY"});
             }
         }
     }

@@ -63,7 +63,7 @@ void CScanEngine::ScanComRegistrations(bool machine) {
         CRegistryClassID checker;
         checker.Initialize(key, name);
         checker.AddToArray(bits32 ? clsids32 : clsids);
-        PostStatus(shown + name);
+        EntryStatus([&] { return shown + name; });
         if (!checker.IsOK()) checker.AddToArray(bits32 ? clsids32Invalid : clsidsInvalid);
     });
     WalkSubkeys(*this, root, base, [&](HKEY key, const std::string& name) {
@@ -71,7 +71,7 @@ void CScanEngine::ScanComRegistrations(bool machine) {
         if (qv::NamesEqualIgnoringCase(name, "Wow6432Node")) return;
         CRegistryProgID checker(clsids, &clsids32);
         checker.Initialize(key, name);
-        PostStatus(prefix + label + (base.empty() ? "" : base + "\\") + name);
+        EntryStatus([&] { return prefix + label + (base.empty() ? "" : base + "\\") + name; });
         if (checker.GetClassId().empty()) return;  // not a ProgID: extensions, CLSID, ...
         checker.AddToArray(progIds);
         if (!checker.IsOK()) checker.AddToArray(progIdsInvalid);
@@ -79,14 +79,14 @@ void CScanEngine::ScanComRegistrations(bool machine) {
     walkViews(machine ? "TypeLib" : "Typelib", [&](HKEY key, const std::string& name, const std::string& shown, bool bits32) {
         CRegistryTypeLib checker;
         checker.Initialize(key, name);
-        PostStatus(shown + name);
+        EntryStatus([&] { return shown + name; });
         checker.AddToArray(bits32 ? typeLibs32 : typeLibs);
         if (!checker.IsOK()) checker.AddToArray(bits32 ? typeLibs32Invalid : typeLibsInvalid);
     });
     walkViews("Interface", [&](HKEY key, const std::string& name, const std::string& shown, bool bits32) {
         CRegistryInterface checker(bits32 ? typeLibs32 : typeLibs, bits32 ? &typeLibs : &typeLibs32);
         checker.Initialize(key, name);
-        PostStatus(shown + name);
+        EntryStatus([&] { return shown + name; });
         checker.AddToArray(bits32 ? interfaces32 : interfaces);
         if (!checker.IsOK()) checker.AddToArray(bits32 ? interfaces32Invalid : interfacesInvalid);
     });

@@ -22,7 +22,7 @@ int CScanEngine::ScanFileExtensions() {
     for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(exts.Get(), index, ext); ++index) {
         if (ext.empty()) continue;
         const std::string listKey = std::string(kFileExts) + "\\" + ext + "\\OpenWithProgids";
-        PostStatus(prefix + "HKEY_CURRENT_USER\\" + listKey);
+        EntryStatus([&] { return prefix + "HKEY_CURRENT_USER\\" + listKey; });
         scanreg::OpenKey list(HKEY_CURRENT_USER, listKey);
         if (!list) {
             m_stores.m_aFileExtEntries.push_back(ext);
@@ -32,7 +32,7 @@ int CScanEngine::ScanFileExtensions() {
         scanreg::ValueEntry value;
         for (DWORD v = 0; scanreg::EnumValue(list.Get(), v, value, false); ++v) {
             const std::string commandKey = "SOFTWARE\\Classes\\" + value.name + "\\shell\\open\\command";
-            PostStatus(prefix + "HKEY_LOCAL_MACHINE\\" + commandKey);
+            EntryStatus([&] { return prefix + "HKEY_LOCAL_MACHINE\\" + commandKey; });
             scanreg::OpenKey command(HKEY_LOCAL_MACHINE, commandKey);
             if (!command) {
                 if (value.name.empty()) m_stores.m_aFileExtEntries.push_back(ext + "\t");

@@ -22,7 +22,7 @@ int CScanEngine::ScanFonts() {
         };
         scanreg::ValueEntry value;
         for (DWORD index = 0; !m_bStop && scanreg::EnumValue(fonts.Get(), index, value); ++index) {
-            PostStatus(prefix + "HKEY_LOCAL_MACHINE\\" + view.path + "\\" + value.name);
+            EntryStatus([&] { return prefix + "HKEY_LOCAL_MACHINE\\" + view.path + "\\" + value.name; });
             std::string data = scanreg::TextOf(value);
             if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // no file name to test
             if (data.size() >= 3 && data[1] == ':' && data[2] == '\\') {

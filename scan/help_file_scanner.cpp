@@ -16,7 +16,7 @@ int CScanEngine::ScanHelpFiles() {
         qv::ScopedFileSystemView files(view.files);
         scanreg::ValueEntry value;
         for (DWORD index = 0; !m_bStop && scanreg::EnumValue(help.Get(), index, value); ++index) {
-            PostStatus(prefix + "HKEY_LOCAL_MACHINE\\" + view.path + "\\" + value.name);
+            EntryStatus([&] { return prefix + "HKEY_LOCAL_MACHINE\\" + view.path + "\\" + value.name; });
             if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;  // no folder to test
             // Its row names the value by the part of the path after the last backslash; with a
             // backslash in the name that would be another value (perhaps a working one), which

@@ -80,6 +80,7 @@ protected:
 private:
     // IStatusSink
     void PostStatus(const std::string& text) override;
+    bool StatusWanted() override { return m_status.Wanted(); }
     // IScanProgress
     int Position() override;
     void SetPosition(int position) override;

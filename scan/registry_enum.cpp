@@ -7,12 +7,20 @@
 namespace scanreg {
 
 bool EnumSubkey(HKEY key, DWORD index, std::string& name) {
-    for (DWORD size = 256;; size *= 2) {
-        std::vector<char> buf(size);
+    // Most names fit the first buffer, which lives on the stack; longer ones get a larger
+    // buffer each time.
+    char small[256];
+    std::vector<char> large;
+    for (DWORD size = sizeof small;; size *= 2) {
+        char* buf = small;
+        if (size > sizeof small) {
+            large.resize(size);
+            buf = large.data();
+        }
         DWORD n = size;
-        LONG r = RegEnumKeyExA(key, index, buf.data(), &n, nullptr, nullptr, nullptr, nullptr);
+        LONG r = RegEnumKeyExA(key, index, buf, &n, nullptr, nullptr, nullptr, nullptr);
         if (r == ERROR_SUCCESS) {
-            name.assign(buf.data(), n);
+            name.assign(buf, n);
             return true;
         }
         if (r != ERROR_MORE_DATA || size > (1u << 20)) {
@@ -25,19 +33,31 @@ bool EnumSubkey(HKEY key, DWORD index, std::string& name) {
 }
 
 bool EnumValue(HKEY key, DWORD index, ValueEntry& value, bool withData) {
-    // Most names and data are short: try small buffers first and ask for the key's longest
-    // name and data only when they do not fit.
+    // Most names and data are short: try buffers on the stack first and ask for the key's
+    // longest name and data only when they do not fit.
+    char smallName[257];
+    BYTE smallData[1025];
+    std::vector<char> largeName;
+    std::vector<BYTE> largeData;
     DWORD maxName = 256, maxData = 1024;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        std::vector<char> name(maxName + 1);
-        std::vector<BYTE> data(withData ? maxData + 1 : 0);
-        DWORD nameSize = static_cast<DWORD>(name.size());
-        DWORD dataSize = static_cast<DWORD>(data.size());
-        LONG r = RegEnumValueA(key, index, name.data(), &nameSize, nullptr, &value.type,
-                               withData ? data.data() : nullptr, withData ? &dataSize : nullptr);
+        char* name = smallName;
+        BYTE* data = smallData;
+        if (maxName + 1 > sizeof smallName) {
+            largeName.resize(maxName + 1);
+            name = largeName.data();
+        }
+        if (maxData + 1 > sizeof smallData) {
+            largeData.resize(maxData + 1);
+            data = largeData.data();
+        }
+        DWORD nameSize = maxName + 1;
+        DWORD dataSize = maxData + 1;
+        LONG r = RegEnumValueA(key, index, name, &nameSize, nullptr, &value.type, withData ? data : nullptr,
+                               withData ? &dataSize : nullptr);
         if (r == ERROR_SUCCESS) {
-            value.name.assign(name.data(), nameSize);
-            value.data.assign(reinterpret_cast<const char*>(data.data()), withData ? dataSize : 0);
+            value.name.assign(name, nameSize);
+            value.data.assign(reinterpret_cast<const char*>(data), withData ? dataSize : 0);
             return true;
         }
         if (r != ERROR_MORE_DATA) return false;

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include "app/string_table.h"
+#include "platform/prefix/file_lookup_cache.h"
+#include "vendor/core/file_verified_memo.h"
 
 namespace {
 
@@ -86,6 +88,10 @@ void CScanEngine::ScanCategories() {
 }
 
 void CScanEngine::RunScan() {
+    // The scan reads each folder and judges each path once, and sees the disk as it was
+    // when it first looked; the next scan starts afresh.
+    qv::ScopedFileLookupCache files;
+    CFileVerifiedMemo verdicts;
     IScanProgress& bar = m_progress ? *m_progress : SharedNoProgress();
     bar.Reset();
     m_work.Start(EstimateScanWork());

@@ -32,6 +32,13 @@ public:
         m_work.Tick();
         m_status.PostStatus(text);
     }
+    // One entry checked, with the text that names it: `makeText()` is called, and its text
+    // posted, only when the status sink would show it.
+    template <class MakeText>
+    void EntryStatus(const MakeText& makeText) {
+        m_work.Tick();
+        if (m_status.StatusWanted()) m_status.PostStatus(makeText());
+    }
     void AddFinding(const ScanFinding& f) { m_findings.AddFinding(f); }
 
     // Flags (plain ints in spirit; atomics so that the worker sees the UI thread's writes).

@@ -14,12 +14,16 @@ public:
     virtual void ClearFindings() = 0;
 };
 
-// The one-line status text. Called for every entry a scanner examines (tens of thousands a
-// second): implementations must not block and may show only the latest text.
+// The one-line status text. Scanners have a text for every entry they examine (up to a
+// million a second): implementations must not block and may show only the latest text.
 class IStatusSink {
 public:
     virtual ~IStatusSink() = default;
     virtual void PostStatus(const std::string& text) = 0;
+    // Whether an entry's text posted now would be seen. Scanners make an entry's text only
+    // when it would (making one costs more than checking most entries); texts that end a
+    // phase or a scan, and notes, are posted always. By default every text is wanted.
+    virtual bool StatusWanted() { return true; }
 };
 
 // The progress bar and percentage the scan's ending moves. The command line has none.

@@ -17,7 +17,7 @@ int CScanEngine::ScanSharedDlls() {
         scanreg::ValueEntry value;
         for (DWORD index = 0; !m_bStop && scanreg::EnumValue(dlls.Get(), index, value, false); ++index) {
             // The value names are the DLLs' paths; the data (the counts) is not read.
-            PostStatus(prefix + value.name);
+            EntryStatus([&] { return prefix + value.name; });
             if (value.name.empty() || CRegistryObject::FileVerified(value.name)) continue;
             if (view.bits32)
                 m_stores.m_aMissingSharedDlls32.push_back({view.path, value.name, value.name});

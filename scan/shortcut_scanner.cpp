@@ -79,7 +79,7 @@ void WalkShortcuts(CScanEngine& engine, std::string folder, std::vector<std::str
         if (engine.m_bStop || ++walk.entries > kMaxEntriesPerWalk) break;
         std::string name = data.cFileName;
         std::string path = folder + name;
-        engine.PostStatus(status + path);
+        engine.EntryStatus([&] { return status + path; });
         if (!path.empty() && path.back() == '.') continue;
         if (PathIsDirectoryA(path.c_str())) {
             if (name[0] != '.') WalkShortcuts(engine, path, store, walk, status);

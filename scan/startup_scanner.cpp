@@ -39,7 +39,7 @@ int CScanEngine::ScanStartupPrograms() {
             qv::ScopedFileSystemView files(view.files);
             scanreg::ValueEntry value;
             for (DWORD index = 0; !m_bStop && scanreg::EnumValue(key.Get(), index, value); ++index) {
-                PostStatus(prefix + run.rootName + "\\" + view.path + value.name);
+                EntryStatus([&] { return prefix + run.rootName + "\\" + view.path + value.name; });
                 // Only text names a program; other data is left alone rather than called missing.
                 if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;
                 std::string command = scanreg::TextOf(value);

@@ -8,13 +8,23 @@ bool CStatusMailbox::Put(std::string text) {
     ++m_nPuts;
     if (m_bPending) return false;
     m_bPending = true;
+    m_bPendingSeen = true;
+    m_lastDelivery = std::chrono::steady_clock::now().time_since_epoch().count();
     ++m_nDeliveries;
     return true;
+}
+
+bool CStatusMailbox::Wanted() const {
+    if (m_bPendingSeen.load(std::memory_order_relaxed)) return false;
+    const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return now - m_lastDelivery.load(std::memory_order_relaxed) >=
+           std::chrono::duration_cast<std::chrono::steady_clock::duration>(kInterval).count();
 }
 
 std::string CStatusMailbox::Take() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bPending = false;
+    m_bPendingSeen = false;
     return m_text;
 }
 

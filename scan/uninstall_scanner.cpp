@@ -31,7 +31,7 @@ int CScanEngine::ScanUninstallEntries() {
         std::string name;
         for (DWORD index = 0; !m_bStop && scanreg::EnumSubkey(uninstall.Get(), index, name); ++index) {
             if (name.empty()) continue;
-            PostStatus(prefix + "HKEY_LOCAL_MACHINE\\" + view.path + "\\" + name);
+            EntryStatus([&] { return prefix + "HKEY_LOCAL_MACHINE\\" + view.path + "\\" + name; });
             HKEY entry = nullptr;
             if (RegOpenKeyExA(uninstall.Get(), name.c_str(), 0, KEY_ALL_ACCESS, &entry) != ERROR_SUCCESS) {
                 offending(name);

@@ -1,6 +1,7 @@
 #include "platform/prefix/case_insensitive_name.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
@@ -100,7 +101,28 @@ bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
             if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
         return true;
     }
-    return FoldNameCase(a) == FoldNameCase(b);
+    // Folded code point by code point, side by side: no copy of either name.
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size())
+        if (FoldCodePoint(DecodeNext(a, i)) != FoldCodePoint(DecodeNext(b, j))) return false;
+    return i == a.size() && j == b.size();
+}
+
+size_t HashNameIgnoringCase(std::string_view name) {
+    // FNV-1a over the folded code points (ASCII letters folded without a table look-up).
+    uint64_t hash = 1469598103934665603ull;
+    for (size_t i = 0; i < name.size();) {
+        unsigned char byte = static_cast<unsigned char>(name[i]);
+        char32_t c;
+        if (byte < 0x80) {
+            c = static_cast<unsigned char>(AsciiLower(static_cast<char>(byte)));
+            ++i;
+        } else {
+            c = FoldCodePoint(DecodeNext(name, i));
+        }
+        hash = (hash ^ static_cast<uint64_t>(c)) * 1099511628211ull;
+    }
+    return static_cast<size_t>(hash);
 }
 
 bool NameLessIgnoringCase::operator()(std::string_view a, std::string_view b) const {

@@ -1,6 +1,6 @@
 #include "platform/prefix/prefix.h"
 
-#include <system_error>
+#include "platform/prefix/file_lookup_cache.h"
 
 namespace qv {
 
@@ -9,10 +9,13 @@ namespace qv {
 std::filesystem::path Prefix::DriveFolder(char letter) const {
     if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter - 'A' + 'a');
     if (letter < 'a' || letter > 'z') return {};
-    std::filesystem::path folder = root_ / "dosdevices" / std::string{letter, ':'};
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) return {};
-    return folder;
+    auto find = [this, letter]() -> std::filesystem::path {
+        std::filesystem::path folder = root_ / "dosdevices" / std::string{letter, ':'};
+        if (!StatPath(folder).IsFolder()) return {};
+        return folder;
+    };
+    if (FileLookupCache* cache = CurrentFileLookupCache()) return cache->DriveFolder(root_, letter, find);
+    return find();
 }
 
 }  // namespace qv

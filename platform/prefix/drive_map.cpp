@@ -1,8 +1,8 @@
 #include "platform/prefix/drive_map.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "platform/prefix/case_insensitive_name.h"
-#include "platform/prefix/short_file_name.h"
+#include "platform/prefix/file_lookup_cache.h"
+#include "platform/prefix/folder_listing.h"
 
 namespace fs = std::filesystem;
 
@@ -21,10 +22,6 @@ bool EntryExists(const fs::path& path) {
     struct stat info;
     return ::lstat(path.c_str(), &info) == 0;
 }
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 // True when `prefix` is `path` or one of its ancestors, compared name by name.
 bool IsWithin(const fs::path& path, const fs::path& prefix, fs::path& remainder) {
@@ -106,108 +103,149 @@ std::optional<std::string> MapThroughDrives(const std::vector<DriveRoot>& roots,
 
 namespace {
 
-// Folded name -> the spelling on disk, per folder. A scan looks up thousands of missing
-// names in one folder; reading the folder once per name would make that quadratic. An
-// entry stays valid while the folder's modification and change times are unchanged.
-struct FolderListing {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    timespec mtime{};
-    timespec ctime{};
-    std::map<std::u32string, std::string> names;
-    // Every entry in the order the folder lists them, which is the order Wine tries them in.
-    std::vector<std::string> entries;
-
-    // Wine's made-up short name (upper case) -> the entry it stands for. Made on the first
-    // short-name lookup in the folder, since most folders never see one.
-    const std::map<std::string, std::string>& ShortNames() const {
-        std::call_once(shortNamesMade, [this] {
-            for (const std::string& entry : entries) {
-                std::string shortName = ShortNameOf(entry);
-                // Two names can hash alike; Wine takes the first one the folder lists.
-                if (!shortName.empty()) shortNames.emplace(std::move(shortName), entry);
-            }
-        });
-        return shortNames;
-    }
-
-private:
-    mutable std::once_flag shortNamesMade;
-    mutable std::map<std::string, std::string> shortNames;
-};
-
+// Listings of folders outside a scan, kept while the folder's identity and modification
+// and change times are unchanged: a repair or a dialog looks up many names in one folder,
+// and reading the folder once per name would make that quadratic.
 std::mutex g_listingMutex;
 std::map<std::string, std::shared_ptr<const FolderListing>> g_listings;
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
-std::shared_ptr<const FolderListing> ListFolder(const fs::path& folder) {
+std::shared_ptr<const FolderListing> ListFolder(const fs::path& folder, int& error) {
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
-    const std::string key = folder.string();
+    if (::stat(folder.c_str(), &st) != 0) {
+        error = errno;
+        return nullptr;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        error = ENOTDIR;
+        return nullptr;
+    }
+    const std::string& key = folder.native();
     {
         std::lock_guard<std::mutex> lock(g_listingMutex);
         auto it = g_listings.find(key);
-        if (it != g_listings.end() && it->second->dev == st.st_dev && it->second->ino == st.st_ino &&
-            SameTime(it->second->mtime, st.st_mtim) && SameTime(it->second->ctime, st.st_ctim))
-            return it->second;
+        if (it != g_listings.end()) {
+            const struct stat& was = it->second->Status();
+            if (was.st_dev == st.st_dev && was.st_ino == st.st_ino && SameTime(was.st_mtim, st.st_mtim) &&
+                SameTime(was.st_ctim, st.st_ctim)) {
+                error = 0;
+                return it->second;
+            }
+        }
     }
-    auto listing = std::make_shared<FolderListing>();
-    listing->dev = st.st_dev;
-    listing->ino = st.st_ino;
-    listing->mtime = st.st_mtim;
-    listing->ctime = st.st_ctim;
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) return nullptr;
-    while (dirent* entry = ::readdir(dir.get())) {
-        std::string_view candidate = entry->d_name;
-        if (candidate == "." || candidate == "..") continue;
-        listing->entries.emplace_back(candidate);
-        // Several spellings of one name can exist on a Unix disk; take the same one always.
-        auto [it, inserted] = listing->names.emplace(FoldNameCase(candidate), std::string(candidate));
-        if (!inserted && std::string(candidate) < it->second) it->second = std::string(candidate);
-    }
+    std::shared_ptr<const FolderListing> listing = FolderListing::Read(folder, error);
+    if (!listing) return nullptr;
     std::lock_guard<std::mutex> lock(g_listingMutex);
     if (g_listings.size() > 256) g_listings.clear();
     g_listings[key] = listing;
     return listing;
 }
 
-}  // namespace
+// How a name was looked for in a folder.
+struct NameLookup {
+    bool unlisted = false;  // not found, and the folder could not be read
+    bool absent = false;    // not found, and surely not there (the folder was read, or is no folder)
+    bool listed = false;    // the folder was read
+};
 
-std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
+// FindNameIgnoringCase, saying how a name that was not found was looked for. `absent` is
+// only worked out with a scan's cache, whose listings the scan trusts for its duration.
+std::optional<std::string> FindName(const fs::path& folder, std::string_view name, NameLookup& how) {
+    how = {};
+    int error = 0;
+    if (FileLookupCache* cache = CurrentFileLookupCache()) {
+        if (const FolderListing* listing = cache->Listing(folder, error)) {
+            if (const std::string* found = listing->Find(name)) return *found;
+            how.absent = true;
+            how.listed = true;
+            return std::nullopt;
+        }
+        // A folder one may enter but not read still finds the exact spelling.
+        const PathStatus& status = cache->Status(folder / name);
+        if (status.Exists()) return std::string(name);
+        how.unlisted = !IsNotFoundError(error);
+        how.absent = !how.unlisted && status.SurelyMissing();
+        return std::nullopt;
+    }
     if (EntryExists(folder / std::string(name))) return std::string(name);
-    std::shared_ptr<const FolderListing> listing = ListFolder(folder);
-    if (!listing) return std::nullopt;
-    auto it = listing->names.find(FoldNameCase(name));
-    if (it != listing->names.end()) return it->second;
-    // A short name such as "PROG~FBU": the entry whose made-up short name it is. A real
-    // entry of that name has won above.
-    if (!MayBeHashedShortName(name)) return std::nullopt;
-    std::string upper(name);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    const std::map<std::string, std::string>& shortNames = listing->ShortNames();
-    auto match = shortNames.find(upper);
-    if (match == shortNames.end()) return std::nullopt;
-    return match->second;
+    std::shared_ptr<const FolderListing> listing = ListFolder(folder, error);
+    if (!listing) {
+        how.unlisted = !IsNotFoundError(error);
+        return std::nullopt;
+    }
+    if (const std::string* found = listing->Find(name)) return *found;
+    return std::nullopt;
 }
 
-std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath) {
-    fs::path path = prefix.DriveFolder(windowsPath.drive);
-    if (path.empty()) return std::nullopt;
-    bool matching = true;
-    for (const std::string& name : windowsPath.components) {
+// Matches `names` below `path` one by one, as WindowsToUnixPath describes; `matching` says
+// whether names are still being matched (false once one matched nothing).
+void MatchNames(fs::path& path, const std::string* names, size_t count, bool& matching, UnixPathMatch& how) {
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& name = names[i];
         if (matching) {
-            std::optional<std::string> onDisk = FindNameIgnoringCase(path, name);
+            NameLookup lookup;
+            std::optional<std::string> onDisk = FindName(path, name, lookup);
             if (onDisk) {
                 path /= *onDisk;
                 continue;
+            }
+            how.unlisted = how.unlisted || lookup.unlisted;
+            if (lookup.absent) {
+                how.absent = true;
+                how.folderExists = i + 1 == count && lookup.listed;
             }
             matching = false;
         }
         path /= name;
     }
+}
+
+}  // namespace
+
+std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
+    NameLookup how;
+    return FindName(folder, name, how);
+}
+
+std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath,
+                                          UnixPathMatch* match) {
+    UnixPathMatch how;
+    fs::path path = prefix.DriveFolder(windowsPath.drive);
+    if (path.empty()) return std::nullopt;
+    const std::vector<std::string>& names = windowsPath.components;
+    bool matching = true;
+    FileLookupCache* cache = CurrentFileLookupCache();
+    if (cache && names.size() > 1) {
+        // In a scan, the folder part is matched once per spelling; only the last name is
+        // looked up each time.
+        const FileLookupCache::ResolvedFolder& folder =
+            cache->Folder(prefix.Root(), windowsPath.drive, names.data(), names.size() - 1, [&] {
+                FileLookupCache::ResolvedFolder resolved;
+                resolved.unix = path;
+                resolved.matching = true;
+                MatchNames(resolved.unix, names.data(), names.size() - 1, resolved.matching, resolved.how);
+                return resolved;
+            });
+        how = folder.how;
+        how.folderExists = false;
+        const std::string& last = names.back();
+        if (!folder.matching) {
+            if (match) *match = how;
+            return folder.unix / last;
+        }
+        NameLookup lookup;
+        std::optional<std::string> onDisk = FindName(folder.unix, last, lookup);
+        if (!onDisk) {
+            how.unlisted = how.unlisted || lookup.unlisted;
+            how.absent = lookup.absent;
+            how.folderExists = lookup.absent && lookup.listed;
+        }
+        if (match) *match = how;
+        return folder.unix / (onDisk ? *onDisk : last);
+    }
+    MatchNames(path, names.data(), names.size(), matching, how);
+    if (match) *match = how;
     return path;
 }
 

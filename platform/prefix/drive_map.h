@@ -18,8 +18,20 @@ namespace qv {
 // given, so a path to a missing file still maps. Empty when the path names no drive or its drive is not mapped.
 std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
                                                        std::string_view windowsPath);
+// How the names of a path were matched.
+struct UnixPathMatch {
+    // A name was appended as given because its folder could not be read: the path may then
+    // name an entry of another spelling.
+    bool unlisted = false;
+    // A name is surely not there (its folder was read, or is missing), so the path names
+    // nothing; worked out only while a scan's file lookup cache is alive.
+    bool absent = false;
+    // With `absent`: the missing name is the last one, so the path's folder exists.
+    bool folderExists = false;
+};
 std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
-                                                       const WindowsPath& windowsPath);
+                                                       const WindowsPath& windowsPath,
+                                                       UnixPathMatch* match = nullptr);
 
 // The Windows path of a Unix path: the drive whose folder holds it, the most specific one
 // when several do (so C: wins over Z:, which maps the whole file system). A path outside

@@ -1,8 +1,7 @@
 #include "platform/win32/api_path.h"
 
-#include <sys/stat.h>
-
 #include "platform/prefix/drive_map.h"
+#include "platform/prefix/file_lookup_cache.h"
 #include "platform/prefix/prefix.h"
 #include "platform/win32/file_system_view.h"
 
@@ -19,21 +18,26 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error) {
         error = ERROR_PATH_NOT_FOUND;
         return std::nullopt;
     }
-    full = PathInCurrentView(*full);
-    std::optional<std::filesystem::path> unix = WindowsToUnixPath(*prefix, *full);
+    // As PathInCurrentView, without copying a path that stays as it is.
+    if (CurrentFileSystemView() == FileSystemView::Bits32 && ActivePrefixIs64Bit())
+        if (std::optional<WindowsPath> redirected = RedirectFor32BitProgram(*full)) full = std::move(redirected);
+    UnixPathMatch match;
+    std::optional<std::filesystem::path> unix = WindowsToUnixPath(*prefix, *full, &match);
     if (!unix) {
         error = ERROR_PATH_NOT_FOUND;
         return std::nullopt;
     }
     error = ERROR_SUCCESS;
-    return ApiPath{std::move(*full), std::move(*unix)};
+    return ApiPath{std::move(*full), std::move(*unix), match};
 }
 
 DWORD MissingPathError(const std::filesystem::path& unixPath) {
-    struct stat info;
-    if (::stat(unixPath.parent_path().c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        return ERROR_FILE_NOT_FOUND;
-    return ERROR_PATH_NOT_FOUND;
+    return StatPath(unixPath.parent_path()).IsFolder() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+DWORD UnreachedPathError(const ApiPath& path, const PathStatus& status) {
+    if (path.match.unlisted || (!status.Exists() && !status.SurelyMissing())) return ERROR_ACCESS_DENIED;
+    return MissingPathError(path.unix);
 }
 
 }  // namespace qv

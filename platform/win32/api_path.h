@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/prefix/drive_map.h"
+#include "platform/prefix/path_status.h"
 #include "platform/prefix/windows_path.h"
 
 namespace qv {
@@ -14,6 +16,9 @@ namespace qv {
 struct ApiPath {
     WindowsPath windows;
     std::filesystem::path unix;
+    // How its names were matched (drive_map.h): a miss below a folder that could not be
+    // read proves nothing; a name surely absent needs no look at the disk.
+    UnixPathMatch match;
 };
 
 // The mapped path, or empty with `error` set (ERROR_INVALID_PARAMETER for a null pointer,
@@ -24,5 +29,10 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error);
 // The error for a path that names nothing: ERROR_FILE_NOT_FOUND when its folder exists,
 // ERROR_PATH_NOT_FOUND when the folder is missing too.
 DWORD MissingPathError(const std::filesystem::path& unixPath);
+
+// The error for a path whose status could not be read: ERROR_ACCESS_DENIED when the path
+// may exist all the same (a folder that cannot be read or entered, a loop of links, an I/O
+// error), else as MissingPathError.
+DWORD UnreachedPathError(const ApiPath& path, const PathStatus& status);
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "platform/prefix/current_directory.h"
+#include "platform/prefix/file_lookup_cache.h"
 #include "platform/win32/api_path.h"
 #include "platform/win32/file_information.h"
 
@@ -43,9 +44,15 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
         SetLastError(error);
         return INVALID_FILE_ATTRIBUTES;
     }
-    std::optional<qv::FileInformation> info = qv::QueryFileInformation(path->unix);
+    if (path->match.absent) {
+        // Matched against folder listings that show the name is not there.
+        SetLastError(path->match.folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    const qv::PathStatus status = qv::StatPath(path->unix);
+    std::optional<qv::FileInformation> info = qv::FileInformationOf(status);
     if (!info) {
-        SetLastError(qv::MissingPathError(path->unix));
+        SetLastError(qv::UnreachedPathError(*path, status));
         return INVALID_FILE_ATTRIBUTES;
     }
     return info->attributes;

@@ -1,7 +1,8 @@
 #include "platform/win32/file_information.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
+
+#include "platform/prefix/file_lookup_cache.h"
 
 namespace qv {
 
@@ -19,42 +20,38 @@ FILETIME UnixTimeToFileTime(const timespec& time) {
 }
 
 std::optional<FileInformation> QueryFileInformation(const std::filesystem::path& path) {
-    struct stat link;
-    if (::lstat(path.c_str(), &link) != 0) return std::nullopt;
-    FileInformation info;
-    bool isLink = S_ISLNK(link.st_mode);
-    struct stat target;
-    const struct stat* shown = &link;
-    if (isLink && ::stat(path.c_str(), &target) == 0) shown = &target;
+    return FileInformationOf(StatPath(path));
+}
 
+std::optional<FileInformation> FileInformationOf(const PathStatus& status) {
+    if (!status.Exists()) return std::nullopt;
+    FileInformation info;
+    // What the entry shows: a link's target when that exists, else the entry itself.
+    const bool showsItself = !status.link || status.followed;
     DWORD attributes = 0;
-    if (isLink) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    if (S_ISDIR(shown->st_mode)) {
+    if (status.link) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    if (S_ISDIR(status.mode) && showsItself) {
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
-    } else if (!isLink || shown != &link) {
-        info.size = static_cast<uint64_t>(shown->st_size);
-        if ((shown->st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+    } else if (showsItself) {
+        info.size = status.size;
+        if ((status.mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
     }
     if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
     info.attributes = attributes;
 
     // The creation time is the file's birth time where the file system records one (statx);
     // elsewhere the earlier of the change and modification times comes closest.
-    const timespec& written = shown->st_mtim;
-    struct statx sx {};
-    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME)) {
-        timespec born{static_cast<time_t>(sx.stx_btime.tv_sec), static_cast<long>(sx.stx_btime.tv_nsec)};
-        info.creationTime = UnixTimeToFileTime(born);
-        info.lastAccessTime = UnixTimeToFileTime(shown->st_atim);
-        info.lastWriteTime = UnixTimeToFileTime(written);
+    const timespec& written = status.written;
+    info.lastAccessTime = UnixTimeToFileTime(status.accessed);
+    info.lastWriteTime = UnixTimeToFileTime(written);
+    if (status.hasBirth) {
+        info.creationTime = UnixTimeToFileTime(status.born);
         return info;
     }
-    const timespec& changed = shown->st_ctim;
+    const timespec& changed = status.changed;
     bool changedFirst = changed.tv_sec < written.tv_sec ||
                         (changed.tv_sec == written.tv_sec && changed.tv_nsec < written.tv_nsec);
     info.creationTime = UnixTimeToFileTime(changedFirst ? changed : written);
-    info.lastAccessTime = UnixTimeToFileTime(shown->st_atim);
-    info.lastWriteTime = UnixTimeToFileTime(written);
     return info;
 }
 

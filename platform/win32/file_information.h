@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/prefix/path_status.h"
+
 namespace qv {
 
 struct FileInformation {
@@ -23,7 +25,11 @@ struct FileInformation {
 // reports its target (Windows sees Wine's links to folders as folders) and carries
 // FILE_ATTRIBUTE_REPARSE_POINT, so that walkers can tell it from a real folder; a link
 // whose target is missing still exists, as a bare reparse point.
+// Answered from the thread's file lookup cache when a scan has one (file_lookup_cache.h).
 std::optional<FileInformation> QueryFileInformation(const std::filesystem::path& path);
+
+// The same from a status already read; empty when nothing is there.
+std::optional<FileInformation> FileInformationOf(const PathStatus& status);
 
 // A Unix time as a FILETIME: 100-nanosecond intervals since 1601-01-01 UTC.
 FILETIME UnixTimeToFileTime(const timespec& time);

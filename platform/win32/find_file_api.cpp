@@ -20,6 +20,7 @@
 
 #include "platform/prefix/case_insensitive_name.h"
 #include "platform/prefix/drive_map.h"
+#include "platform/prefix/file_lookup_cache.h"
 #include "platform/prefix/short_file_name.h"
 #include "platform/win32/api_path.h"
 #include "platform/win32/file_information.h"
@@ -165,8 +166,7 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
-    struct stat info;
-    if (::stat(folder->unix.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (!qv::StatPath(folder->unix).IsFolder()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }

@@ -27,6 +27,9 @@ public:
     ~TerminalStatus() override {
         if (tty_ && shown_) std::fprintf(stderr, "\r\033[K");
     }
+    bool StatusWanted() override {
+        return tty_ && (!shown_ || std::chrono::steady_clock::now() - last_ >= std::chrono::milliseconds(100));
+    }
     void PostStatus(const std::string& text) override {
         if (!tty_) return;
         auto now = std::chrono::steady_clock::now();

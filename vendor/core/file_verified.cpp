@@ -11,6 +11,7 @@
 // mapped) counts as present, so that a cleaner never removes an entry that still works.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <optional>
@@ -29,6 +30,7 @@
 #include "platform/win32/registry_text_values.h"
 #include "platform/win32/wildcard_match.h"
 #include "platform/win32/windows_environment.h"
+#include "vendor/core/file_verified_memo.h"
 #include "vendor/core/registry_object.h"
 #include "vendor/core/wine_font_files.h"
 
@@ -306,6 +308,16 @@ private:
             StartsWithIgnoringCase(text, "C:\\windows\\sysnative\\"))
             candidates.push_back(kSystem32 + text.substr(std::strlen("C:\\windows\\sysnative")));
 
+        // A path that cannot be looked at (a folder on the way that cannot be read, a loop
+        // of links) is not known to be missing.
+        bool unreadable = false;
+        auto attributesOf = [&unreadable](const std::string& file) {
+            DWORD attributes = GetFileAttributesA(file.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND &&
+                GetLastError() != ERROR_PATH_NOT_FOUND)
+                unreadable = true;
+            return attributes;
+        };
         for (const std::string& candidate : candidates) {
             if (qv::HasWildcards(LastName(candidate))) {
                 WIN32_FIND_DATAA data;
@@ -314,7 +326,7 @@ private:
                 FindClose(search);
                 return Verdict::Exists;
             }
-            DWORD attributes = GetFileAttributesA(candidate.c_str());
+            DWORD attributes = attributesOf(candidate);
             if (attributes != INVALID_FILE_ATTRIBUTES) {
                 bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
                 if (!folder || folderCounts || trailingSeparator) return Verdict::Exists;
@@ -322,7 +334,7 @@ private:
             // Windows adds ".exe" to a program and ".dll" to a library named without one.
             if (!HasExtension(candidate) && !trailingSeparator) {
                 for (const char* extension : {".exe", ".dll"}) {
-                    DWORD withExtension = GetFileAttributesA((candidate + extension).c_str());
+                    DWORD withExtension = attributesOf(candidate + extension);
                     if (withExtension != INVALID_FILE_ATTRIBUTES && !(withExtension & FILE_ATTRIBUTE_DIRECTORY))
                         return Verdict::Exists;
                 }
@@ -330,7 +342,7 @@ private:
         }
         if (StartsWithIgnoringCase(text, kFonts) && IsWineFont(text.substr(std::strlen(kFonts))))
             return Verdict::Exists;
-        return Verdict::Missing;
+        return unreadable ? Verdict::Unknown : Verdict::Missing;
     }
 
     // A font of the Wine installation: Wine lists these in the registry as fonts of the
@@ -408,12 +420,9 @@ private:
 
 }  // namespace
 
-int CRegistryObject::FileVerified(const std::string& text) {
-    std::string cleaned = text.substr(0, text.find('\0'));
-    cleaned = Trim(cleaned);
-    if (cleaned.empty()) return 0;
-    // Without a prefix there is no file system to look at: nothing can be called missing.
-    if (!qv::ActivePrefix()) return 1;
+namespace {
+
+int JudgeText(const std::string& cleaned) {
     if (qv::CurrentFileSystemView() != qv::FileSystemView::Unknown || !qv::ActivePrefixIs64Bit()) {
         Verifier verifier;
         return verifier.VerifyText(cleaned) == Verdict::Missing ? 0 : 1;
@@ -425,4 +434,24 @@ int CRegistryObject::FileVerified(const std::string& text) {
         if (verifier.VerifyText(cleaned) != Verdict::Missing) return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int CRegistryObject::FileVerified(const std::string& text) {
+    std::string_view cleaned(text.data(), std::min(text.size(), text.find('\0')));
+    while (!cleaned.empty() && IsBlank(cleaned.front())) cleaned.remove_prefix(1);
+    while (!cleaned.empty() && IsBlank(cleaned.back())) cleaned.remove_suffix(1);
+    if (cleaned.empty()) return 0;
+    // Without a prefix there is no file system to look at: nothing can be called missing.
+    std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
+    if (!prefix) return 1;
+    CFileVerifiedMemo* memo = CFileVerifiedMemo::Current();
+    if (!memo) return JudgeText(std::string(cleaned));
+    const std::string& root = prefix->Root().native();
+    const qv::FileSystemView view = qv::CurrentFileSystemView();
+    if (const int* known = memo->Find(root, view, cleaned)) return *known;
+    const int answer = JudgeText(std::string(cleaned));
+    memo->Remember(root, view, cleaned, answer);
+    return answer;
 }

@@ -1,0 +1,83 @@
+#include "platform/prefix/file_lookup_cache.h"
+
+#include <cerrno>
+
+namespace qv {
+namespace {
+
+thread_local FileLookupCache* t_cache = nullptr;
+
+}  // namespace
+
+const FolderListing* FileLookupCache::Listing(const std::filesystem::path& folder, int& error) {
+    const std::string& key = folder.native();
+    auto it = listings_.find(std::string_view(key));
+    if (it == listings_.end()) {
+        ListingEntry entry;
+        entry.listing = FolderListing::Read(folder, entry.error);
+        it = listings_.emplace(key, std::move(entry)).first;
+    }
+    error = it->second.error;
+    return it->second.listing.get();
+}
+
+const PathStatus& FileLookupCache::Status(const std::filesystem::path& path) {
+    const std::string& key = path.native();
+    auto it = statuses_.find(std::string_view(key));
+    if (it != statuses_.end()) return it->second;
+    // A name that the listing of its folder (when that has been read) does not hold is not
+    // there: no need to ask the disk. A listed name is asked about, for its type and times.
+    size_t slash = key.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && slash + 1 < key.size()) {
+        auto folder = listings_.find(std::string_view(key).substr(0, slash));
+        if (folder != listings_.end() && folder->second.listing &&
+            !folder->second.listing->HasExactName(std::string_view(key).substr(slash + 1))) {
+            PathStatus missing;
+            missing.error = ENOENT;
+            return statuses_.emplace(key, missing).first->second;
+        }
+    }
+    return statuses_.emplace(key, ReadPathStatus(path)).first->second;
+}
+
+const std::filesystem::path& FileLookupCache::DriveFolder(const std::filesystem::path& root, char letter,
+                                                          const std::function<std::filesystem::path()>& find) {
+    DriveFolders* drives = nullptr;
+    for (DriveFolders& d : drives_)
+        if (d.root == root.native()) drives = &d;
+    if (!drives) drives = &drives_.emplace_back(DriveFolders{root.native(), {}});
+    std::optional<std::filesystem::path>& folder = drives->folders[static_cast<size_t>(letter - 'a')];
+    if (!folder) folder = find();
+    return *folder;
+}
+
+const FileLookupCache::ResolvedFolder& FileLookupCache::Folder(const std::filesystem::path& root, char drive,
+                                                               const std::string* names, size_t count,
+                                                               const std::function<ResolvedFolder()>& resolve) {
+    RootFolders* folders = nullptr;
+    for (RootFolders& f : folders_)
+        if (f.root == root.native()) folders = &f;
+    if (!folders) folders = &folders_.emplace_back(RootFolders{root.native(), {}});
+    // The names as spelled: two spellings may lead to different folders on a Unix disk.
+    key_.assign(1, drive);
+    for (size_t i = 0; i < count; ++i) {
+        key_ += '\\';
+        key_ += names[i];
+    }
+    auto it = folders->folders.find(std::string_view(key_));
+    if (it == folders->folders.end()) it = folders->folders.emplace(key_, resolve()).first;
+    return it->second;
+}
+
+FileLookupCache* CurrentFileLookupCache() { return t_cache; }
+
+ScopedFileLookupCache::ScopedFileLookupCache() : previous_(t_cache) { t_cache = &cache_; }
+
+ScopedFileLookupCache::~ScopedFileLookupCache() { t_cache = previous_; }
+
+PathStatus StatPath(const std::filesystem::path& path) {
+    if (FileLookupCache* cache = CurrentFileLookupCache()) return cache->Status(path);
+    return ReadPathStatus(path);
+}
+
+}  // namespace qv

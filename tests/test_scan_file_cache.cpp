@@ -1,0 +1,202 @@
+// What a scan remembers of the disk (file_lookup_cache.h, file_verified_memo.h) and the
+// status texts it no longer makes for every entry: the answers with the cache are the
+// answers without it, names are matched without regard to case in any script, what cannot
+// be read is never called missing, and every scan looks at the disk afresh.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/prefix/case_insensitive_name.h"
+#include "platform/prefix/drive_map.h"
+#include "platform/prefix/file_lookup_cache.h"
+#include "recording_sinks.h"
+#include "scan/scan_engine.h"
+#include "scan/status_mailbox.h"
+#include "small_prefix.h"
+#include "vendor/core/file_verified_memo.h"
+#include "vendor/core/registry_object.h"
+#include "vendor/core/system32.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSharedDlls = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+
+class ScanFileCacheTest : public qvtest::SmallPrefixTest {
+protected:
+    void SetUp() override {
+        SmallPrefixTest::SetUp();
+        MakeFile("App/here.dll");
+        MakeFile("App/Ärger.DLL");
+        MakeFile("App/ΣΟΦΙΑ.exe");
+        MakeFile("App/Program Files Long Name.txt");
+        MakeFile("App/Case/a.dll", "lower");
+        MakeFile("App/Case/A.dll", "upper");
+        MakeFolder("App/Folder");
+        fs::create_symlink("here.dll", DriveC() / "App/link.dll");
+        fs::create_symlink("nowhere.dll", DriveC() / "App/dangling.dll");
+        fs::create_symlink("Loop", DriveC() / "Loop");  // a link to itself: cannot be entered
+        fs::create_symlink("../gone-drive", root_ / "dosdevices/d:");
+    }
+
+    struct Answer {
+        DWORD attributes;
+        DWORD error;
+        int verified;
+        bool operator==(const Answer&) const = default;
+    };
+    static Answer Ask(const std::string& path) {
+        SetLastError(0);
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+        return {attributes, error, CRegistryObject::FileVerified(path)};
+    }
+};
+
+TEST_F(ScanFileCacheTest, AnswersWithTheCacheAreTheAnswersWithout) {
+    const std::vector<std::string> paths = {
+        "C:\\App\\here.dll",        "c:\\APP\\HERE.DLL",          "C:\\App\\gone.dll",
+        "C:\\App\\ärger.dll",       "C:\\APP\\äRGER.dll",         "C:\\App\\σοφια.EXE",
+        "C:\\App\\PROG~1.TXT",      "C:\\App\\here",              "C:\\App\\Folder",
+        "C:\\App\\Folder\\",        "C:\\App\\link.dll",          "C:\\App\\dangling.dll",
+        "C:\\App\\Case\\A.dll",     "C:\\App\\Case\\a.dll",       "C:\\App\\Case\\a.DLL",
+        "C:\\Gone\\x.dll",          "C:\\App\\here.dll\\x.dll",   "C:\\Loop\\x.dll",
+        "D:\\x.dll",                "C:\\App\\Gone\\Deeper\\x.dll"};
+    // The short name of the long file, as Wine makes it up.
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA("C:\\App\\Program Files Long Name.txt", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FindClose(h);
+    std::vector<std::string> all = paths;
+    all.push_back(std::string("C:\\App\\") + data.cAlternateFileName);
+
+    std::vector<Answer> without;
+    for (const std::string& path : all) without.push_back(Ask(path));
+    for (int round = 0; round < 2; ++round) {  // the second round answers from memory
+        qv::ScopedFileLookupCache files;
+        CFileVerifiedMemo verdicts;
+        for (size_t i = 0; i < all.size(); ++i) {
+            for (int again = 0; again < 2; ++again)
+                EXPECT_EQ(Ask(all[i]), without[i]) << all[i] << (again ? " (asked again)" : "");
+        }
+    }
+    // The exact spelling wins among names that differ only in case; others take one of them.
+    qv::ScopedFileLookupCache files;
+    const fs::path folder = DriveC() / "App/Case";
+    EXPECT_EQ(qv::FindNameIgnoringCase(folder, "a.dll"), "a.dll");
+    EXPECT_EQ(qv::FindNameIgnoringCase(folder, "A.dll"), "A.dll");
+    EXPECT_EQ(qv::FindNameIgnoringCase(folder, "a.DLL"), "A.dll");
+    EXPECT_EQ(qv::FindNameIgnoringCase(DriveC() / "App", "ÄRGER.dll"), "Ärger.DLL");
+    EXPECT_EQ(qv::FindNameIgnoringCase(DriveC() / "App", "ARGER.DLL"), std::nullopt);  // Ä is not A
+}
+
+TEST_F(ScanFileCacheTest, WhatCannotBeReadIsNeverCalledMissing) {
+    for (bool cached : {false, true}) {
+        std::optional<qv::ScopedFileLookupCache> files;
+        if (cached) files.emplace();
+        SCOPED_TRACE(cached ? "with the cache" : "without the cache");
+        // Below a link that loops, nothing can be looked at: unknown, so present.
+        EXPECT_EQ(GetFileAttributesA("C:\\Loop\\x.dll"), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_TRUE(CRegistryObject::FileVerified("C:\\Loop\\x.dll"));
+        EXPECT_TRUE(CRegistryObject::FileVerified("C:\\Loop\\Deeper\\x.dll"));
+        // A drive whose folder is gone is not mapped: unknown as well.
+        EXPECT_TRUE(CRegistryObject::FileVerified("D:\\x.dll"));
+        // A folder that is surely missing makes its files missing.
+        EXPECT_FALSE(CRegistryObject::FileVerified("C:\\Gone\\x.dll"));
+        EXPECT_EQ(GetFileAttributesA("C:\\Gone\\x.dll"), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+        EXPECT_EQ(GetFileAttributesA("C:\\App\\gone.dll"), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    }
+}
+
+TEST_F(ScanFileCacheTest, EveryScanSeesTheDiskAfresh) {
+    ASSERT_TRUE(CSystem32::SetRegistryValue(kSharedDlls, "C:\\App\\late.dll", 1, HKEY_LOCAL_MACHINE));
+    ASSERT_TRUE(CSystem32::SetRegistryValue(kSharedDlls, "C:\\App\\here.dll", 1, HKEY_LOCAL_MACHINE));
+    qvtest::RecordedRows rows;
+    qvtest::RecordedStatuses status;
+    CScanEngine engine(rows, status);
+    engine.PrepareStart();
+    engine.RunScan();
+    EXPECT_EQ(engine.m_stores.m_aMissingSharedDlls, std::vector<std::string>{"C:\\App\\late.dll"});
+
+    // Created in a folder the first scan listed, and the other one deleted.
+    MakeFile("App/LATE.DLL");
+    fs::remove(DriveC() / "App/here.dll");
+    engine.PrepareStart();
+    engine.RunScan();
+    EXPECT_EQ(engine.m_stores.m_aMissingSharedDlls, std::vector<std::string>{"C:\\App\\here.dll"});
+    // Nothing is remembered once the scan has ended.
+    EXPECT_EQ(qv::CurrentFileLookupCache(), nullptr);
+    EXPECT_EQ(CFileVerifiedMemo::Current(), nullptr);
+}
+
+TEST_F(ScanFileCacheTest, TheCacheBelongsToTheThreadThatMadeIt) {
+    qv::ScopedFileLookupCache files;
+    EXPECT_EQ(GetFileAttributesA("C:\\App\\new.dll"), INVALID_FILE_ATTRIBUTES);  // remembered here
+    MakeFile("App/new.dll");
+    DWORD seenElsewhere = INVALID_FILE_ATTRIBUTES;
+    std::thread other([&] { seenElsewhere = GetFileAttributesA("C:\\App\\new.dll"); });
+    other.join();
+    EXPECT_NE(seenElsewhere, INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA("C:\\App\\new.dll"), INVALID_FILE_ATTRIBUTES);  // as this scan first saw it
+}
+
+TEST(NameHashIgnoringCase, NamesThatCompareEqualHashAlike) {
+    const std::pair<const char*, const char*> equal[] = {
+        {"Program Files", "PROGRAM FILES"}, {"Ärger.dll", "äRGER.DLL"}, {"ΣΟΦΙΑ", "σοφια"},
+        {"\xE2\x84\xAA", "k"},  // the Kelvin sign folds to a plain k
+        {"bad\xFF", "BAD\xFF"}};
+    for (const auto& [a, b] : equal) {
+        if (!qv::NamesEqualIgnoringCase(a, b)) continue;  // a locale without the mapping
+        EXPECT_EQ(qv::HashNameIgnoringCase(a), qv::HashNameIgnoringCase(b)) << a << " / " << b;
+    }
+    EXPECT_TRUE(qv::NamesEqualIgnoringCase("Ärger.dll", "äRGER.DLL"));
+    EXPECT_FALSE(qv::NamesEqualIgnoringCase("Ärger.dll", "Arger.dll"));
+    EXPECT_FALSE(qv::NamesEqualIgnoringCase("bad\xFF", "bad\xC3\xBF"));  // a raw byte is not ÿ
+    EXPECT_FALSE(qv::NamesEqualIgnoringCase("ab", "abc"));
+}
+
+TEST(EntryStatus, TextsAreMadeOnlyWhenTheStatusLineWouldShowThem) {
+    CStatusMailbox box;
+    EXPECT_TRUE(box.Wanted());
+    EXPECT_TRUE(box.Put("a"));
+    EXPECT_FALSE(box.Wanted());  // a delivery is on its way
+    box.Take();
+    EXPECT_FALSE(box.Wanted());  // too soon after the last one
+    std::this_thread::sleep_for(CStatusMailbox::kInterval + std::chrono::milliseconds(5));
+    EXPECT_TRUE(box.Wanted());
+}
+
+}  // namespace
+
+// A sink that wants no entry texts still gets the scan's closing text, and the entries all
+// count for the progress meter.
+TEST_F(ScanFileCacheTest, AQuietStatusLineStillSeesTheEndAndTheWorkIsCounted) {
+    struct Quiet : IStatusSink {
+        std::vector<std::string> texts;
+        void PostStatus(const std::string& text) override { texts.push_back(text); }
+        bool StatusWanted() override { return false; }
+    } quiet;
+    for (int i = 0; i < 50; ++i)
+        ASSERT_TRUE(CSystem32::SetRegistryValue(kSharedDlls, "C:\\App\\x" + std::to_string(i) + ".dll", 1,
+                                                HKEY_LOCAL_MACHINE));
+    qvtest::RecordedRows rows;
+    CScanEngine engine(rows, quiet);
+    engine.PrepareStart();
+    EXPECT_EQ(engine.Work().Percent(), 0);
+    EXPECT_EQ(engine.ScanSharedDlls(), 1);
+    EXPECT_TRUE(quiet.texts.empty());
+    EXPECT_GT(engine.Work().Percent(), 0);  // the entries were counted all the same
+    engine.RunScan();
+    ASSERT_FALSE(quiet.texts.empty());
+    EXPECT_EQ(quiet.texts.back(), "Scan completed!");
+    EXPECT_EQ(engine.m_stores.m_aMissingSharedDlls.size(), 50u);
+}
