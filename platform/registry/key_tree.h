@@ -31,6 +31,10 @@ public:
     T* AllocateArray(size_t count) {
         return static_cast<T*>(Allocate(count * sizeof(T), alignof(T)));
     }
+    // A list (of values or subkeys) of `newBytes` holding the `oldBytes` of `list`. Lists have
+    // blocks of their own, so that the list a key is being filled with is usually the last
+    // thing in its block and grows where it is.
+    void* GrowList(void* list, size_t oldBytes, size_t newBytes, size_t align);
     const char16_t* CopyUnits(std::u16string_view s);
     std::span<const uint8_t> CopyBytes(std::span<const uint8_t> bytes);
 
@@ -38,12 +42,17 @@ public:
     size_t StorageBytes() const { return storageBytes_; }
 
 private:
+    struct Region {
+        std::byte* next = nullptr;
+        size_t left = 0;
+        size_t nextBlockSize;
+    };
     std::byte* NewBlock(size_t bytes);
+    void* AllocateIn(Region& r, size_t bytes, size_t align);
 
     std::vector<void*> blocks_;
-    std::byte* next_ = nullptr;
-    size_t left_ = 0;
-    size_t nextBlockSize_;
+    Region items_;  // keys, names, value bytes
+    Region lists_;  // value and subkey lists
     size_t storageBytes_ = 0;
     Key* root_ = nullptr;
 };

@@ -32,7 +32,11 @@ constexpr size_t kLargestBlock = kHugePage;
 
 }  // namespace
 
-KeyTree::KeyTree(std::u16string_view rootName) : nextBlockSize_(kFirstBlock) { root_ = NewKey(nullptr, rootName); }
+KeyTree::KeyTree(std::u16string_view rootName) {
+    items_.nextBlockSize = kFirstBlock;
+    lists_.nextBlockSize = kFirstBlock;
+    root_ = NewKey(nullptr, rootName);
+}
 
 KeyTree::~KeyTree() {
     for (void* b : blocks_) std::free(b);
@@ -52,25 +56,40 @@ std::byte* KeyTree::NewBlock(size_t bytes) {
     return static_cast<std::byte*>(p);
 }
 
-void* KeyTree::Allocate(size_t bytes, size_t align) {
+void* KeyTree::AllocateIn(Region& r, size_t bytes, size_t align) {
     if (bytes == 0) bytes = 1;
-    size_t pad = (align - (reinterpret_cast<uintptr_t>(next_) & (align - 1))) & (align - 1);
-    if (pad + bytes > left_) {
-        if (bytes > nextBlockSize_ / 4) {
+    size_t pad = (align - (reinterpret_cast<uintptr_t>(r.next) & (align - 1))) & (align - 1);
+    if (pad + bytes > r.left) {
+        if (bytes > r.nextBlockSize / 4) {
             // A large piece gets a block of its own, so that the current block stays in use.
             std::byte* p = NewBlock(bytes + 16);
             p += (align - (reinterpret_cast<uintptr_t>(p) & (align - 1))) & (align - 1);
             return p;
         }
-        next_ = NewBlock(nextBlockSize_);
-        left_ = nextBlockSize_;
-        nextBlockSize_ = std::min(nextBlockSize_ * 2, kLargestBlock);
-        pad = (align - (reinterpret_cast<uintptr_t>(next_) & (align - 1))) & (align - 1);
+        r.next = NewBlock(r.nextBlockSize);
+        r.left = r.nextBlockSize;
+        r.nextBlockSize = std::min(r.nextBlockSize * 2, kLargestBlock);
+        pad = (align - (reinterpret_cast<uintptr_t>(r.next) & (align - 1))) & (align - 1);
     }
-    std::byte* p = next_ + pad;
-    next_ = p + bytes;
-    left_ -= pad + bytes;
+    std::byte* p = r.next + pad;
+    r.next = p + bytes;
+    r.left -= pad + bytes;
     return p;
+}
+
+void* KeyTree::Allocate(size_t bytes, size_t align) { return AllocateIn(items_, bytes, align); }
+
+void* KeyTree::GrowList(void* list, size_t oldBytes, size_t newBytes, size_t align) {
+    std::byte* p = static_cast<std::byte*>(list);
+    if (p && p + oldBytes == lists_.next && newBytes - oldBytes <= lists_.left) {
+        lists_.next += newBytes - oldBytes;
+        lists_.left -= newBytes - oldBytes;
+        return p;
+    }
+    // The old list stays where it is until the tree goes; growth by doubling bounds that waste.
+    void* grown = AllocateIn(lists_, newBytes, align);
+    if (oldBytes) std::memcpy(grown, list, oldBytes);
+    return grown;
 }
 
 const char16_t* KeyTree::CopyUnits(std::u16string_view s) {
@@ -146,11 +165,9 @@ Key* Key::GetOrAddSubkey(std::u16string_view name, bool* created) {
     Key* k = tree_->NewKey(this, name);
     k->isVolatile = isVolatile;
     if (subkeyCount_ == subkeyCapacity_) {
-        // The old list stays in the tree's storage; growth by doubling bounds that waste.
-        uint32_t cap = subkeyCapacity_ ? subkeyCapacity_ * 2 : 2;
-        Key** grown = tree_->AllocateArray<Key*>(cap);
-        if (subkeyCount_) std::memcpy(grown, subkeys_, subkeyCount_ * sizeof(Key*));
-        subkeys_ = grown;
+        uint32_t cap = subkeyCapacity_ ? subkeyCapacity_ * 2 : 1;
+        subkeys_ = static_cast<Key**>(
+            tree_->GrowList(subkeys_, subkeyCapacity_ * sizeof(Key*), cap * sizeof(Key*), alignof(Key*)));
         subkeyCapacity_ = cap;
     }
     std::memmove(subkeys_ + i + 1, subkeys_ + i, (subkeyCount_ - i) * sizeof(Key*));
@@ -195,10 +212,9 @@ void Key::SetValue(std::u16string_view name, uint32_t type, std::span<const uint
         return;
     }
     if (valueCount_ == valueCapacity_) {
-        uint32_t cap = valueCapacity_ ? valueCapacity_ * 2 : 2;
-        Value* grown = tree_->AllocateArray<Value>(cap);
-        std::copy(values_, values_ + valueCount_, grown);
-        values_ = grown;
+        uint32_t cap = valueCapacity_ ? valueCapacity_ * 2 : 1;
+        values_ = static_cast<Value*>(
+            tree_->GrowList(values_, valueCapacity_ * sizeof(Value), cap * sizeof(Value), alignof(Value)));
         valueCapacity_ = cap;
     }
     std::copy_backward(values_ + i, values_ + valueCount_, values_ + valueCount_ + 1);
@@ -208,7 +224,7 @@ void Key::SetValue(std::u16string_view name, uint32_t type, std::span<const uint
 
 void Key::AdoptSortedValues(std::span<const Value> values) {
     if (values.empty()) return;
-    Value* list = tree_->AllocateArray<Value>(values.size());
+    Value* list = static_cast<Value*>(tree_->GrowList(nullptr, 0, values.size() * sizeof(Value), alignof(Value)));
     std::copy(values.begin(), values.end(), list);
     values_ = list;
     valueCount_ = valueCapacity_ = static_cast<uint32_t>(values.size());

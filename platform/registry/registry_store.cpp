@@ -373,7 +373,7 @@ reg::Key* RegistryStore::Create(RegRoot root, std::u16string_view path, bool* cr
         return nullptr;
     }
     if (anyCreated) {
-        Record(k, Op{OpKind::CreateKey, 0, nullptr, {}, {}});
+        Record(k, Op{OpKind::CreateKey, nullptr, {}});
         if (created) *created = true;
     }
     return k;
@@ -388,8 +388,7 @@ void RegistryStore::Record(Key* key, Op op) {
 }
 
 void RegistryStore::ClearJournal(Hive& h) {
-    h.journal.clear();
-    h.journal.shrink_to_fit();
+    std::deque<Op>().swap(h.journal);
     h.journalTrees.clear();
     h.dirty = false;
 }
@@ -402,12 +401,12 @@ long RegistryStore::SetValue(Key* key, std::u16string_view name, uint32_t type, 
     if (old && old->type == type && reg::SameBytes(old->data, data)) return ERROR_SUCCESS;  // nothing changes
     key->SetValue(name, type, data);
     key->Touch(reg::NowAsFileTime());
-    // The entry names the value as the caller did and points at the bytes the tree now holds
-    // (and at the tree's name when it is spelled the same, as it nearly always is).
+    // The entry names the value as the caller did (with the tree's name when it is spelled
+    // the same, as it nearly always is).
     const reg::Value* now = key->FindValue(name);
     const std::u16string_view opName =
         now->name == name ? now->name : std::u16string_view(key->Tree().CopyUnits(name), name.size());
-    Record(key, Op{OpKind::SetValue, type, nullptr, opName, now->data});
+    Record(key, Op{OpKind::SetValue, nullptr, opName});
     return ERROR_SUCCESS;
 }
 
@@ -415,7 +414,7 @@ long RegistryStore::DeleteValue(Key* key, std::u16string_view name) {
     if (!key || key->Deleted()) return ERROR_KEY_DELETED;
     if (!key->RemoveValue(name)) return ERROR_FILE_NOT_FOUND;
     key->Touch(reg::NowAsFileTime());
-    Record(key, Op{OpKind::DeleteValue, 0, nullptr, {key->Tree().CopyUnits(name), name.size()}, {}});
+    Record(key, Op{OpKind::DeleteValue, nullptr, {key->Tree().CopyUnits(name), name.size()}});
     return ERROR_SUCCESS;
 }
 
@@ -426,13 +425,13 @@ long RegistryStore::DeleteSubkey(Key* parent, std::u16string_view name, bool rec
     if (!child) return ERROR_FILE_NOT_FOUND;
     if (!recursive && !child->Subkeys().empty()) return ERROR_ACCESS_DENIED;
     // Refuse to remove a branch root through a view (HKU\.Default itself).
-    Record(child, Op{OpKind::DeleteKey, 0, nullptr, {}, {}});
+    Record(child, Op{OpKind::DeleteKey, nullptr, {}});
     parent->RemoveSubkey(name);
     parent->Touch(reg::NowAsFileTime());
     return ERROR_SUCCESS;
 }
 
-void RegistryStore::Replay(Hive& h, const std::vector<Op>& ops) {
+void RegistryStore::Replay(Hive& h, const std::deque<Op>& ops) {
     const Key* lastKey = nullptr;
     std::u16string lastPath;
     for (const Op& op : ops) {
@@ -451,7 +450,8 @@ void RegistryStore::Replay(Hive& h, const std::vector<Op>& ops) {
                 break;
             case OpKind::SetValue:
                 if (Key* k = Walk(h.root.get(), path, true, true, nullptr, &err)) {
-                    k->SetValue(op.name, op.type, op.data);
+                    // Gone from the key by now: a later entry deletes it (or the key).
+                    if (const reg::Value* v = op.key->FindValue(op.name)) k->SetValue(op.name, v->type, v->data);
                     k->Touch(reg::NowAsFileTime());
                 }
                 break;

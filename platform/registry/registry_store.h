@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -123,15 +124,15 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
     enum class OpKind { SetValue, DeleteValue, CreateKey, DeleteKey };
-    // One change. The key, name and data live in a tree that the journal keeps alive
-    // (Hive::journalTrees), so an entry copies nothing; the key's path from its branch root
-    // is told when the change is replayed (a deleted key still knows its parent).
+    // One change. The key and name live in a tree that the journal keeps alive
+    // (Hive::journalTrees), so an entry copies nothing: the key's path from its branch root
+    // is told when the change is replayed (a deleted key still knows its parent), and a set
+    // value is replayed with the type and data that key holds for it by then, which are what
+    // the changes as a whole leave it with.
     struct Op {
         OpKind kind;
-        uint32_t type = 0;
         const reg::Key* key = nullptr;
         std::u16string_view name;
-        std::span<const uint8_t> data;
     };
     struct Hive {
         reg::Branch branch;
@@ -140,7 +141,7 @@ private:
         std::string fileArch;
         reg::HiveLoadReport report;
         FileIdentity identity;
-        std::vector<Op> journal;
+        std::deque<Op> journal;  // a deque: a long journal grows without being copied
         // Trees that entries of the journal point into, besides the current one.
         std::vector<std::shared_ptr<reg::Key>> journalTrees;
         bool dirty = false;
@@ -165,7 +166,7 @@ private:
     reg::Key* StartKey(RegRoot root, std::u16string_view& path, bool create, long* error) const;
     void Record(reg::Key* key, Op op);
     static void ClearJournal(Hive& h);
-    void Replay(Hive& h, const std::vector<Op>& ops);
+    void Replay(Hive& h, const std::deque<Op>& ops);
     void Rollback();
     static FileIdentity Identify(const std::filesystem::path& p);
     static FileIdentity IdentityOf(const struct stat& st);
