@@ -71,29 +71,9 @@ bool DecodeUtf8(const char* p, size_t n, char16_t* out, size_t* units) {
             ++i;
             continue;
         }
-        size_t len;
         char32_t cp;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            cp = b & 0x07;
-        } else {
-            return false;
-        }
-        if (len > n - i) return false;
-        for (size_t k = 1; k < len; ++k) {
-            unsigned char cb = static_cast<unsigned char>(p[i + k]);
-            if ((cb & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cb & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        const size_t len = reg::DecodeUtf8Sequence(std::string_view(p, n), i, &cp);
+        if (!len) return false;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));

@@ -41,6 +41,7 @@
 #include "backup/reg_file_reader.h"
 #include "backup/reg_import.h"
 #include "platform/registry/atomic_file.h"
+#include "platform/registry/reg_text.h"
 #include "platform/registry/registry_store.h"
 
 namespace fs = std::filesystem;
@@ -316,21 +317,7 @@ bool Utf16FileToUtf8(const fs::path& from, const fs::path& to) {
                 continue;
             }
             if (c >= 0xDC00 && c <= 0xDFFF) c = 0xFFFD;
-            if (c < 0x80) {
-                text += static_cast<char>(c);
-            } else if (c < 0x800) {
-                text += static_cast<char>(0xC0 | (c >> 6));
-                text += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                text += static_cast<char>(0xE0 | (c >> 12));
-                text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                text += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                text += static_cast<char>(0xF0 | (c >> 18));
-                text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-                text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                text += static_cast<char>(0x80 | (c & 0x3F));
-            }
+            qv::reg::AppendUtf8(text, c);
         }
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
