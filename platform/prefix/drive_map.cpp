@@ -147,6 +147,7 @@ struct NameLookup {
     bool unlisted = false;  // not found, and the folder could not be read
     bool absent = false;    // not found, and surely not there (the folder was read, or is no folder)
     bool listed = false;    // the folder was read
+    unsigned char type = 0;  // found in a cached listing that gave it this type (else DT_UNKNOWN)
 };
 
 // FindNameIgnoringCase, saying how a name that was not found was looked for. `absent` is
@@ -156,7 +157,10 @@ std::optional<std::string> FindName(const fs::path& folder, std::string_view nam
     int error = 0;
     if (FileLookupCache* cache = CurrentFileLookupCache()) {
         if (const FolderListing* listing = cache->Listing(folder, error)) {
-            if (const std::string* found = listing->Find(name)) return *found;
+            if (const std::string* found = listing->Find(name)) {
+                how.type = listing->TypeOf(found);
+                return *found;
+            }
             how.absent = true;
             how.listed = true;
             return std::nullopt;
@@ -240,6 +244,8 @@ std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPat
             how.unlisted = how.unlisted || lookup.unlisted;
             how.absent = lookup.absent;
             how.folderExists = lookup.absent && lookup.listed;
+        } else {
+            how.listedType = lookup.type;
         }
         if (match) *match = how;
         return folder.unix / (onDisk ? *onDisk : last);

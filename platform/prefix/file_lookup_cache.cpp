@@ -11,24 +11,38 @@ thread_local FileLookupCache* t_cache = nullptr;
 
 const FolderListing* FileLookupCache::Listing(const std::filesystem::path& folder, int& error) {
     const std::string& key = folder.native();
-    auto it = listings_.find(std::string_view(key));
-    if (it == listings_.end()) {
-        ListingEntry entry;
-        entry.listing = FolderListing::Read(folder, entry.error);
-        it = listings_.emplace(key, std::move(entry)).first;
+    if (lastListings_[0] == nullptr || lastListings_[0]->first != key) {
+        if (lastListings_[1] != nullptr && lastListings_[1]->first == key) {
+            std::swap(lastListings_[0], lastListings_[1]);
+        } else {
+            auto it = listings_.find(std::string_view(key));
+            if (it == listings_.end()) {
+                ListingEntry entry;
+                entry.listing = FolderListing::Read(folder, entry.error);
+                it = listings_.emplace(key, std::move(entry)).first;
+            }
+            lastListings_[1] = lastListings_[0];
+            lastListings_[0] = &*it;
+        }
     }
-    error = it->second.error;
-    return it->second.listing.get();
+    error = lastListings_[0]->second.error;
+    return lastListings_[0]->second.listing.get();
 }
 
 const PathStatus& FileLookupCache::Status(const std::filesystem::path& path) {
     const std::string& key = path.native();
+    if (lastStatus_ != nullptr && lastStatus_->first == key) return lastStatus_->second;
     auto it = statuses_.find(std::string_view(key));
-    if (it != statuses_.end()) return it->second;
+    if (it != statuses_.end()) {
+        lastStatus_ = &*it;
+        return it->second;
+    }
     // A name that the listing of its folder (when that has been read) does not hold is not
     // there: no need to ask the disk. A listed name is asked about, for its type and times.
+    // "." and "..", which are in every folder, are not in its listing.
     size_t slash = key.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && slash + 1 < key.size()) {
+    const std::string_view last = std::string_view(key).substr(slash == std::string::npos ? 0 : slash + 1);
+    if (slash != std::string::npos && slash > 0 && !last.empty() && last != "." && last != "..") {
         auto folder = listings_.find(std::string_view(key).substr(0, slash));
         if (folder != listings_.end() && folder->second.listing &&
             !folder->second.listing->HasExactName(std::string_view(key).substr(slash + 1))) {

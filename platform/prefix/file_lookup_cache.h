@@ -61,6 +61,11 @@ private:
     };
     std::unordered_map<std::string, ListingEntry, Hash, std::equal_to<>> listings_;
     std::unordered_map<std::string, PathStatus, Hash, std::equal_to<>> statuses_;
+    // The entries asked for last: most look-ups in a row are in one folder (or alternate
+    // between a folder and its parent), and comparing the path is cheaper than hashing it.
+    // (The maps' elements never move.)
+    std::array<const std::pair<const std::string, ListingEntry>*, 2> lastListings_{};
+    const std::pair<const std::string, PathStatus>* lastStatus_ = nullptr;
     struct DriveFolders {
         std::string root;
         std::array<std::optional<std::filesystem::path>, 26> folders;

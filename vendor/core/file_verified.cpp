@@ -27,6 +27,7 @@
 #include "platform/prefix/windows_path.h"
 #include "platform/win32/environment_expansion.h"
 #include "platform/win32/file_system_view.h"
+#include "platform/win32/path_presence.h"
 #include "platform/win32/registry_text_values.h"
 #include "platform/win32/wildcard_match.h"
 #include "platform/win32/windows_environment.h"
@@ -312,7 +313,7 @@ private:
         // of links) is not known to be missing.
         bool unreadable = false;
         auto attributesOf = [&unreadable](const std::string& file) {
-            DWORD attributes = GetFileAttributesA(file.c_str());
+            DWORD attributes = qv::PresenceAttributes(file.c_str());
             if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND &&
                 GetLastError() != ERROR_PATH_NOT_FOUND)
                 unreadable = true;
