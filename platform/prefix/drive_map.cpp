@@ -220,7 +220,7 @@ std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPat
     const std::vector<std::string>& names = windowsPath.components;
     bool matching = true;
     FileLookupCache* cache = CurrentFileLookupCache();
-    if (cache && names.size() > 1) {
+    if (cache && !names.empty()) {
         // In a scan, the folder part is matched once per spelling; only the last name is
         // looked up each time.
         const FileLookupCache::ResolvedFolder& folder =

@@ -65,21 +65,32 @@ const std::filesystem::path& FileLookupCache::DriveFolder(const std::filesystem:
     return *folder;
 }
 
-const FileLookupCache::ResolvedFolder& FileLookupCache::Folder(const std::filesystem::path& root, char drive,
-                                                               const std::string* names, size_t count,
-                                                               const std::function<ResolvedFolder()>& resolve) {
-    RootFolders* folders = nullptr;
-    for (RootFolders& f : folders_)
-        if (f.root == root.native()) folders = &f;
-    if (!folders) folders = &folders_.emplace_back(RootFolders{root.native(), {}});
+const FileLookupCache::ResolvedFolder* FileLookupCache::FindFolder(const std::filesystem::path& root, char drive,
+                                                                    const std::string* names, size_t count) {
+    if (lastRoot_ == nullptr || lastRoot_->root != root.native()) {
+        lastRoot_ = nullptr;
+        lastFolder_ = nullptr;
+        for (RootFolders& f : folders_)
+            if (f.root == root.native()) lastRoot_ = &f;
+        if (!lastRoot_) lastRoot_ = &folders_.emplace_back(RootFolders{root.native(), {}});
+        // The vector may have moved the other roots' tables: only the last one is kept.
+    }
     // The names as spelled: two spellings may lead to different folders on a Unix disk.
     key_.assign(1, drive);
     for (size_t i = 0; i < count; ++i) {
         key_ += '\\';
         key_ += names[i];
     }
-    auto it = folders->folders.find(std::string_view(key_));
-    if (it == folders->folders.end()) it = folders->folders.emplace(key_, resolve()).first;
+    if (lastFolder_ != nullptr && lastFolder_->first == key_) return &lastFolder_->second;
+    auto it = lastRoot_->folders.find(std::string_view(key_));
+    if (it == lastRoot_->folders.end()) return nullptr;
+    lastFolder_ = &*it;
+    return &it->second;
+}
+
+const FileLookupCache::ResolvedFolder& FileLookupCache::AddFolder(ResolvedFolder folder) {
+    auto it = lastRoot_->folders.emplace(key_, std::move(folder)).first;
+    lastFolder_ = &*it;
     return it->second;
 }
 
