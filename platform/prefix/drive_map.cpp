@@ -215,18 +215,17 @@ std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::str
 std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath,
                                           UnixPathMatch* match) {
     UnixPathMatch how;
-    fs::path path = prefix.DriveFolder(windowsPath.drive);
-    if (path.empty()) return std::nullopt;
     const std::vector<std::string>& names = windowsPath.components;
     bool matching = true;
     FileLookupCache* cache = CurrentFileLookupCache();
     if (cache && !names.empty()) {
+        if (!prefix.HasDriveFolder(windowsPath.drive)) return std::nullopt;
         // In a scan, the folder part is matched once per spelling; only the last name is
         // looked up each time.
         const FileLookupCache::ResolvedFolder& folder =
             cache->Folder(prefix.Root(), windowsPath.drive, names.data(), names.size() - 1, [&] {
                 FileLookupCache::ResolvedFolder resolved;
-                resolved.unix = path;
+                resolved.unix = prefix.DriveFolder(windowsPath.drive);
                 resolved.matching = true;
                 MatchNames(resolved.unix, names.data(), names.size() - 1, resolved.matching, resolved.how);
                 return resolved;
@@ -250,6 +249,8 @@ std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPat
         if (match) *match = how;
         return folder.unix / (onDisk ? *onDisk : last);
     }
+    fs::path path = prefix.DriveFolder(windowsPath.drive);
+    if (path.empty()) return std::nullopt;
     MatchNames(path, names.data(), names.size(), matching, how);
     if (match) *match = how;
     return path;
