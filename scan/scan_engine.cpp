@@ -6,6 +6,7 @@
 
 #include "app/string_table.h"
 #include "platform/prefix/file_lookup_cache.h"
+#include "platform/win32/find_file_probe.h"
 #include "vendor/core/file_verified_memo.h"
 
 namespace {
@@ -137,10 +138,4 @@ void CScanEngine::FinishScan() {
     }
 }
 
-bool FileExists(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(path.c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FindClose(h);
-    return true;
-}
+bool FileExists(const std::string& path) { return qv::FindFirstFileFinds(path); }

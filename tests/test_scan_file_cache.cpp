@@ -14,6 +14,7 @@
 #include "platform/prefix/case_insensitive_name.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/file_lookup_cache.h"
+#include "platform/win32/path_presence.h"
 #include "recording_sinks.h"
 #include "scan/scan_engine.h"
 #include "scan/status_mailbox.h"
@@ -199,4 +200,64 @@ TEST_F(ScanFileCacheTest, AQuietStatusLineStillSeesTheEndAndTheWorkIsCounted) {
     ASSERT_FALSE(quiet.texts.empty());
     EXPECT_EQ(quiet.texts.back(), "Scan completed!");
     EXPECT_EQ(engine.m_stores.m_aMissingSharedDlls.size(), 50u);
+}
+
+// The scan's shortcuts answer existence from folder listings: FileExists without a search
+// handle, and FileVerified's attribute query from the type the listing gave. Links (whatever
+// they point to), folders named like files and names found by their short form must come
+// out as a search and a full status read would have them.
+TEST_F(ScanFileCacheTest, ExistenceFromListingsMatchesSearchesAndStatus) {
+    MakeFolder("App/sub.dll");
+    fs::create_symlink("Folder", DriveC() / "App/folderlink.dll");
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA("C:\\App\\Program Files Long Name.txt", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FindClose(h);
+    const std::vector<std::string> paths = {
+        "C:\\App\\here.dll",     "C:\\APP\\HERE.DLL",        "C:\\App\\gone.dll",
+        "C:\\App\\sub.dll",      "C:\\App\\SUB.DLL\\",       "C:\\App\\folderlink.dll",
+        "C:\\App\\link.dll",     "C:\\App\\dangling.dll",    "C:\\App\\Folder",
+        "C:\\App\\here.dll.. ",  "C:\\App\\.",               "C:\\App\\",
+        "C:\\App\\*.dll",        "C:\\Gone\\x.dll",          "C:\\Loop\\x.dll",
+        "C:\\App\\ärger.dll",    "C:\\App\\Case\\a.DLL",     "D:\\x.dll",
+        "C:\\App\\here.dll\\x",  "C:\\App\\..",              "C:\\App\\sub.dll,1",
+        "C:\\App\\here.dll,1",   "C:\\App\\folderlink.dll,1", std::string("C:\\App\\") + data.cAlternateFileName};
+    struct Seen {
+        bool exists;
+        DWORD attributes;
+        bool folder;
+        int verified;
+        bool operator==(const Seen&) const = default;
+    };
+    auto look = [](const std::string& path) {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        DWORD presence = qv::PresenceAttributes(path.c_str());
+        // Where the attributes are known, the folder bit agrees with them.
+        EXPECT_EQ(presence == INVALID_FILE_ATTRIBUTES, attributes == INVALID_FILE_ATTRIBUTES) << path;
+        const bool folder = presence != INVALID_FILE_ATTRIBUTES && (presence & FILE_ATTRIBUTE_DIRECTORY);
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_EQ(folder, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) << path;
+        }
+        return Seen{FileExists(path), attributes, folder, CRegistryObject::FileVerified(path)};
+    };
+    std::vector<Seen> without;
+    for (const std::string& path : paths) without.push_back(look(path));
+    qv::ScopedFileLookupCache files;
+    CFileVerifiedMemo verdicts;
+    for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(look(paths[i]), without[i]) << paths[i];
+
+    // What the cases stand for, so that both answers cannot be wrong alike.
+    EXPECT_TRUE(FileExists("C:\\App\\sub.dll"));  // a search finds folders too
+    // A library with a resource number is a file, never a folder (a linked one neither).
+    EXPECT_FALSE(CRegistryObject::FileVerified("C:\\App\\sub.dll,1"));
+    EXPECT_FALSE(CRegistryObject::FileVerified("C:\\App\\folderlink.dll,1"));
+    EXPECT_TRUE(CRegistryObject::FileVerified("C:\\App\\here.dll,1"));
+    // "." and ".." are in every folder, though no listing holds them.
+    EXPECT_TRUE(FileExists("C:\\App\\."));
+    EXPECT_TRUE(FileExists("C:\\App\\.."));
+    EXPECT_TRUE(FileExists("C:\\App\\folderlink.dll"));
+    EXPECT_NE(qv::PresenceAttributes("C:\\App\\folderlink.dll") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_TRUE(FileExists("C:\\App\\dangling.dll"));
+    EXPECT_FALSE(FileExists("C:\\App\\gone.dll"));
+    EXPECT_TRUE(FileExists("C:\\App\\here.dll.. "));  // blanks and dots at the end are ignored
 }

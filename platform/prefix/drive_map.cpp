@@ -147,6 +147,7 @@ struct NameLookup {
     bool unlisted = false;  // not found, and the folder could not be read
     bool absent = false;    // not found, and surely not there (the folder was read, or is no folder)
     bool listed = false;    // the folder was read
+    unsigned char type = 0;  // found in a cached listing that gave it this type (else DT_UNKNOWN)
 };
 
 // FindNameIgnoringCase, saying how a name that was not found was looked for. `absent` is
@@ -156,7 +157,10 @@ std::optional<std::string> FindName(const fs::path& folder, std::string_view nam
     int error = 0;
     if (FileLookupCache* cache = CurrentFileLookupCache()) {
         if (const FolderListing* listing = cache->Listing(folder, error)) {
-            if (const std::string* found = listing->Find(name)) return *found;
+            if (const std::string* found = listing->Find(name)) {
+                how.type = listing->TypeOf(found);
+                return *found;
+            }
             how.absent = true;
             how.listed = true;
             return std::nullopt;
@@ -211,18 +215,17 @@ std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::str
 std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPath& windowsPath,
                                           UnixPathMatch* match) {
     UnixPathMatch how;
-    fs::path path = prefix.DriveFolder(windowsPath.drive);
-    if (path.empty()) return std::nullopt;
     const std::vector<std::string>& names = windowsPath.components;
     bool matching = true;
     FileLookupCache* cache = CurrentFileLookupCache();
-    if (cache && names.size() > 1) {
+    if (cache && !names.empty()) {
+        if (!prefix.HasDriveFolder(windowsPath.drive)) return std::nullopt;
         // In a scan, the folder part is matched once per spelling; only the last name is
         // looked up each time.
         const FileLookupCache::ResolvedFolder& folder =
             cache->Folder(prefix.Root(), windowsPath.drive, names.data(), names.size() - 1, [&] {
                 FileLookupCache::ResolvedFolder resolved;
-                resolved.unix = path;
+                resolved.unix = prefix.DriveFolder(windowsPath.drive);
                 resolved.matching = true;
                 MatchNames(resolved.unix, names.data(), names.size() - 1, resolved.matching, resolved.how);
                 return resolved;
@@ -240,10 +243,14 @@ std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPat
             how.unlisted = how.unlisted || lookup.unlisted;
             how.absent = lookup.absent;
             how.folderExists = lookup.absent && lookup.listed;
+        } else {
+            how.listedType = lookup.type;
         }
         if (match) *match = how;
         return folder.unix / (onDisk ? *onDisk : last);
     }
+    fs::path path = prefix.DriveFolder(windowsPath.drive);
+    if (path.empty()) return std::nullopt;
     MatchNames(path, names.data(), names.size(), matching, how);
     if (match) *match = how;
     return path;

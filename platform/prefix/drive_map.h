@@ -28,6 +28,9 @@ struct UnixPathMatch {
     bool absent = false;
     // With `absent`: the missing name is the last one, so the path's folder exists.
     bool folderExists = false;
+    // The last name was found in a listing of its folder that a scan's cache holds, and the
+    // listing gave it this type (DT_REG, DT_DIR, ...); DT_UNKNOWN (0) otherwise.
+    unsigned char listedType = 0;
 };
 std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
                                                        const WindowsPath& windowsPath,

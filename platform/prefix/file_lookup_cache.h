@@ -42,8 +42,12 @@ public:
     };
     // The folder `names[0..count)` of drive `drive` of the prefix at `root`: `resolve()` the
     // first time a spelling is asked for, the same answer after that.
+    template <class Resolve>
     const ResolvedFolder& Folder(const std::filesystem::path& root, char drive, const std::string* names,
-                                 size_t count, const std::function<ResolvedFolder()>& resolve);
+                                 size_t count, Resolve&& resolve) {
+        if (const ResolvedFolder* known = FindFolder(root, drive, names, count)) return *known;
+        return AddFolder(resolve());
+    }
 
     // The folder of drive `letter` ('a' to 'z') of the prefix at `root`: `find()` the first
     // time, the same answer after that.
@@ -51,6 +55,12 @@ public:
                                              const std::function<std::filesystem::path()>& find);
 
 private:
+    // The folder Folder() is asked for, when known; either way its key is left in `key_`
+    // and its root's table in `lastRoot_` for AddFolder.
+    const ResolvedFolder* FindFolder(const std::filesystem::path& root, char drive, const std::string* names,
+                                     size_t count);
+    const ResolvedFolder& AddFolder(ResolvedFolder folder);
+
     struct Hash {
         using is_transparent = void;
         size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
@@ -61,6 +71,11 @@ private:
     };
     std::unordered_map<std::string, ListingEntry, Hash, std::equal_to<>> listings_;
     std::unordered_map<std::string, PathStatus, Hash, std::equal_to<>> statuses_;
+    // The entries asked for last: most look-ups in a row are in one folder (or alternate
+    // between a folder and its parent), and comparing the path is cheaper than hashing it.
+    // (The maps' elements never move.)
+    std::array<const std::pair<const std::string, ListingEntry>*, 2> lastListings_{};
+    const std::pair<const std::string, PathStatus>* lastStatus_ = nullptr;
     struct DriveFolders {
         std::string root;
         std::array<std::optional<std::filesystem::path>, 26> folders;
@@ -71,6 +86,8 @@ private:
         std::unordered_map<std::string, ResolvedFolder, Hash, std::equal_to<>> folders;
     };
     std::vector<RootFolders> folders_;
+    RootFolders* lastRoot_ = nullptr;
+    const std::pair<const std::string, ResolvedFolder>* lastFolder_ = nullptr;
     std::string key_;  // reused for building keys without allocating
 };
 

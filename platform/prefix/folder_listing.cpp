@@ -32,7 +32,10 @@ std::shared_ptr<const FolderListing> FolderListing::Read(const std::filesystem::
     errno = 0;
     while (dirent* entry = ::readdir(dir)) {
         std::string_view name = entry->d_name;
-        if (name != "." && name != "..") listing->entries_.emplace_back(name);
+        if (name != "." && name != "..") {
+            listing->entries_.emplace_back(name);
+            listing->types_.push_back(entry->d_type);
+        }
         errno = 0;
     }
     const int readError = errno;
@@ -46,20 +49,18 @@ std::shared_ptr<const FolderListing> FolderListing::Read(const std::filesystem::
     std::vector<std::string>& entries = listing->entries_;
     size_t capacity = 16;
     while (capacity < entries.size() * 2) capacity *= 2;
-    listing->slots_.assign(capacity, 0);
-    listing->hashes_.resize(entries.size());
+    listing->slots_.assign(capacity, Taken{});
     bool variants = false;
     for (uint32_t i = 0; i < entries.size(); ++i) {
         const size_t hash = HashNameIgnoringCase(entries[i]);
-        listing->hashes_[i] = hash;
         const uint32_t slot = listing->Slot(entries[i], hash);
-        uint32_t& taken = listing->slots_[slot];
-        if (taken == 0) {
-            taken = i + 1;
+        Taken& taken = listing->slots_[slot];
+        if (taken.index == 0) {
+            taken = {i + 1, Tag(hash)};
             continue;
         }
         variants = true;
-        if (entries[i] < entries[taken - 1]) taken = i + 1;
+        if (entries[i] < entries[taken.index - 1]) taken.index = i + 1;
     }
     if (variants)
         for (uint32_t i = 0; i < entries.size(); ++i) listing->exact_.emplace(entries[i], i);
@@ -70,21 +71,21 @@ std::shared_ptr<const FolderListing> FolderListing::Read(const std::filesystem::
 uint32_t FolderListing::Slot(std::string_view name, size_t hash) const {
     const size_t mask = slots_.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const uint32_t taken = slots_[slot];
-        if (taken == 0) return static_cast<uint32_t>(slot);
-        if (hashes_[taken - 1] == hash && NamesEqualIgnoringCase(entries_[taken - 1], name))
+        const Taken taken = slots_[slot];
+        if (taken.index == 0) return static_cast<uint32_t>(slot);
+        if (taken.tag == Tag(hash) && NamesEqualIgnoringCase(entries_[taken.index - 1], name))
             return static_cast<uint32_t>(slot);
     }
 }
 
 bool FolderListing::HasExactName(std::string_view name) const {
     if (!exact_.empty()) return exact_.count(name) != 0;
-    const uint32_t taken = slots_[Slot(name, HashNameIgnoringCase(name))];
+    const uint32_t taken = slots_[Slot(name, HashNameIgnoringCase(name))].index;
     return taken != 0 && entries_[taken - 1] == name;
 }
 
 const std::string* FolderListing::Find(std::string_view name) const {
-    const uint32_t taken = slots_[Slot(name, HashNameIgnoringCase(name))];
+    const uint32_t taken = slots_[Slot(name, HashNameIgnoringCase(name))].index;
     if (taken != 0) {
         if (!exact_.empty()) {
             auto exact = exact_.find(name);

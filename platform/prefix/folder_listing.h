@@ -36,16 +36,27 @@ public:
     // Every entry in the order the folder listed them.
     const std::vector<std::string>& Entries() const { return entries_; }
 
+    // The type the folder's listing gave `entry` (one of Entries()): DT_REG, DT_DIR,
+    // DT_LNK, ..., or DT_UNKNOWN where the file system does not say.
+    unsigned char TypeOf(const std::string* entry) const {
+        return types_[static_cast<size_t>(entry - entries_.data())];
+    }
+
 private:
     struct stat status_ {};
     std::vector<std::string> entries_;
+    std::vector<unsigned char> types_;  // d_type of each entry
     // The entry index a name takes without regard to case (of several spellings of one
     // name, which a Unix disk allows, always the same: the smallest), in an open-addressed
-    // table of entry indexes plus one (0: free) with the entries' hashes beside them: a
-    // look-up reads one slot and one hash, and compares names only when the hashes agree.
+    // table of entry indexes plus one (0: free), each with the top half of its entry's
+    // hash: a look-up reads slots only, and compares names only when the hashes agree.
     uint32_t Slot(std::string_view name, size_t hash) const;
-    std::vector<uint32_t> slots_;
-    std::vector<size_t> hashes_;
+    struct Taken {
+        uint32_t index = 0;
+        uint32_t tag = 0;
+    };
+    static uint32_t Tag(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
+    std::vector<Taken> slots_;
     // Exact spellings, kept only when some name has several spellings (rare).
     std::unordered_map<std::string_view, uint32_t> exact_;
     // Wine's made-up short name (upper case) -> entry index. Made on the first short-name

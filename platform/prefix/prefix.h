@@ -24,8 +24,13 @@ public:
 
     // The folder of a drive letter ("c" -> <prefix>/dosdevices/c:), empty when not mapped.
     std::filesystem::path DriveFolder(char letter) const;
+    // True when DriveFolder(letter) is not empty; in a scan, without copying the folder.
+    bool HasDriveFolder(char letter) const;
 
 private:
+    // DriveFolder for a lower-case letter, read from the disk.
+    std::filesystem::path FindDriveFolder(char letter) const;
+
     std::filesystem::path root_;
     std::unique_ptr<RegistryStore> registry_;
 };

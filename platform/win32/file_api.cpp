@@ -1,5 +1,6 @@
 // File attributes, folder creation, the current directory and the system folders of the
 // Win32 stand-in, over the active prefix.
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include "platform/prefix/file_lookup_cache.h"
 #include "platform/win32/api_path.h"
 #include "platform/win32/file_information.h"
+#include "platform/win32/path_presence.h"
 
 namespace {
 
@@ -35,9 +37,9 @@ bool IsValidName(const std::string& name) {
     return true;
 }
 
-}  // namespace
-
-DWORD GetFileAttributesA(LPCSTR lpFileName) {
+// GetFileAttributesA; with `presenceOnly`, a name that a cached listing shows as a plain
+// file or a real folder is answered with just the folder bit.
+DWORD FileAttributes(LPCSTR lpFileName, bool presenceOnly) {
     DWORD error = ERROR_SUCCESS;
     std::optional<qv::ApiPath> path = qv::MapApiPath(lpFileName, error);
     if (!path) {
@@ -49,6 +51,9 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
         SetLastError(path->match.folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
+    // Links and entries of unknown type are read as usual.
+    if (presenceOnly && path->match.listedType == DT_REG) return FILE_ATTRIBUTE_NORMAL;
+    if (presenceOnly && path->match.listedType == DT_DIR) return FILE_ATTRIBUTE_DIRECTORY;
     const qv::PathStatus status = qv::StatPath(path->unix);
     std::optional<qv::FileInformation> info = qv::FileInformationOf(status);
     if (!info) {
@@ -57,6 +62,16 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
     }
     return info->attributes;
 }
+
+}  // namespace
+
+DWORD GetFileAttributesA(LPCSTR lpFileName) { return FileAttributes(lpFileName, false); }
+
+namespace qv {
+
+DWORD PresenceAttributes(LPCSTR path) { return FileAttributes(path, true); }
+
+}  // namespace qv
 
 BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/) {
     DWORD error = ERROR_SUCCESS;

@@ -24,6 +24,7 @@
 #include "platform/prefix/short_file_name.h"
 #include "platform/win32/api_path.h"
 #include "platform/win32/file_information.h"
+#include "platform/win32/find_file_probe.h"
 #include "platform/win32/wildcard_match.h"
 
 namespace fs = std::filesystem;
@@ -219,3 +220,28 @@ BOOL FindClose(HANDLE hFindFile) {
     }
     return TRUE;
 }
+
+namespace qv {
+
+bool FindFirstFileFinds(const std::string& pattern) {
+    PatternParts parts = SplitPattern(pattern);
+    if (!CurrentFileLookupCache() || HasWildcards(parts.name)) {
+        WIN32_FIND_DATAA data;
+        HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE) return false;
+        FindClose(search);
+        return true;
+    }
+    // The steps of FindFirstFileA for one name, in the same order.
+    if (HasWildcards(parts.folder) || parts.name.empty()) return false;
+    DWORD error = ERROR_SUCCESS;
+    std::optional<ApiPath> folder = MapApiPath(parts.folder.c_str(), error);
+    if (!folder || !StatPath(folder->unix).IsFolder()) return false;
+    std::string name = TrimName(std::move(parts.name));
+    if (name == "." || name == "..") return QueryFileInformation(folder->unix / name).has_value();
+    if (name.empty()) return false;
+    std::optional<std::string> onDisk = FindNameIgnoringCase(folder->unix, name);
+    return onDisk && FitsFindData(*onDisk);
+}
+
+}  // namespace qv

@@ -27,6 +27,7 @@
 #include "platform/prefix/windows_path.h"
 #include "platform/win32/environment_expansion.h"
 #include "platform/win32/file_system_view.h"
+#include "platform/win32/path_presence.h"
 #include "platform/win32/registry_text_values.h"
 #include "platform/win32/wildcard_match.h"
 #include "platform/win32/windows_environment.h"
@@ -127,6 +128,9 @@ std::vector<std::string> ReferenceForms(const std::string& path) {
 
 class Verifier {
 public:
+    // Judges paths in `prefix`, the active prefix, which outlives the verifier.
+    explicit Verifier(const qv::Prefix& prefix) : prefix_(prefix) {}
+
     Verdict VerifyText(const std::string& text) {
         std::string expanded = text.find('%') != std::string::npos ? Expand(text) : text;
         Verdict verdict = VerifyCommand(expanded);
@@ -295,8 +299,7 @@ private:
     Verdict VerifyFullPath(const std::string& path, bool folderCounts) {
         std::optional<qv::WindowsPath> full = qv::ResolveWindowsPath(path);
         if (!full) return Verdict::Unknown;  // network or device path
-        std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
-        if (!prefix || prefix->DriveFolder(full->drive).empty()) return Verdict::Unknown;
+        if (!prefix_.HasDriveFolder(full->drive)) return Verdict::Unknown;
         bool trailingSeparator = qv::EndsWithPathSeparator(path);
         std::string text = full->ToString();
 
@@ -312,7 +315,7 @@ private:
         // of links) is not known to be missing.
         bool unreadable = false;
         auto attributesOf = [&unreadable](const std::string& file) {
-            DWORD attributes = GetFileAttributesA(file.c_str());
+            DWORD attributes = qv::PresenceAttributes(file.c_str());
             if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND &&
                 GetLastError() != ERROR_PATH_NOT_FOUND)
                 unreadable = true;
@@ -415,6 +418,7 @@ private:
         return Verdict::Missing;
     }
 
+    const qv::Prefix& prefix_;
     std::optional<qv::WindowsEnvironment> environment_;
 };
 
@@ -422,15 +426,15 @@ private:
 
 namespace {
 
-int JudgeText(const std::string& cleaned) {
+int JudgeText(const std::string& cleaned, const qv::Prefix& prefix) {
     if (qv::CurrentFileSystemView() != qv::FileSystemView::Unknown || !qv::ActivePrefixIs64Bit()) {
-        Verifier verifier;
+        Verifier verifier(prefix);
         return verifier.VerifyText(cleaned) == Verdict::Missing ? 0 : 1;
     }
     // Written by a program of either kind: present when a 64-bit or a 32-bit program finds it.
     for (qv::FileSystemView view : {qv::FileSystemView::Bits64, qv::FileSystemView::Bits32}) {
         qv::ScopedFileSystemView scope(view);
-        Verifier verifier;
+        Verifier verifier(prefix);
         if (verifier.VerifyText(cleaned) != Verdict::Missing) return 1;
     }
     return 0;
@@ -447,11 +451,11 @@ int CRegistryObject::FileVerified(const std::string& text) {
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
     if (!prefix) return 1;
     CFileVerifiedMemo* memo = CFileVerifiedMemo::Current();
-    if (!memo) return JudgeText(std::string(cleaned));
+    if (!memo) return JudgeText(std::string(cleaned), *prefix);
     const std::string& root = prefix->Root().native();
     const qv::FileSystemView view = qv::CurrentFileSystemView();
     if (const int* known = memo->Find(root, view, cleaned)) return *known;
-    const int answer = JudgeText(std::string(cleaned));
+    const int answer = JudgeText(std::string(cleaned), *prefix);
     memo->Remember(root, view, cleaned, answer);
     return answer;
 }
