@@ -41,8 +41,10 @@
 #include "backup/reg_file_reader.h"
 #include "backup/reg_import.h"
 #include "platform/registry/atomic_file.h"
+#include "peak_memory.h"
 #include "platform/registry/reg_text.h"
 #include "platform/registry/registry_store.h"
+#include "scaled_registry.h"
 
 namespace fs = std::filesystem;
 
@@ -109,14 +111,6 @@ int PeakRssLauncher(int argc, char** argv) {
 }
 
 // The process's resident memory now and at its peak, in kB.
-long StatusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
-    return 0;
-}
-
 // Child side: `--import-phases PREFIX FILE`. Imports as quorvane-regedit /s does, and prints
 // the memory after each step: the loaded store, the file checked, the changes applied (the
 // key tree with the store's journal of unsaved changes), the peak of the save, and the
@@ -141,21 +135,21 @@ int ImportPhases(const char* prefix, const char* file) {
         qv::reg::Key* key_ = nullptr;
     };
     qv::RegistryStore store(prefix);
-    std::printf("loaded %ld\n", StatusKb("VmRSS:"));
+    std::printf("loaded %lld\n", qvbench::ReadPeakMemory().currentKb);
     qv::RegFileCheckSink check;
     std::string error;
     if (qv::ReadRegFile(file, check, error) != qv::RegReadResult::Done) return 1;
-    std::printf("checked %ld\n", StatusKb("VmHWM:"));
+    std::printf("checked %lld\n", qvbench::ReadPeakMemory().peakKb);
     auto lock = store.WriteLock();
     store.BeginBatch();
     Apply apply(store);
     if (qv::ReadRegFile(file, apply, error) != qv::RegReadResult::Done) return 1;
     ::malloc_trim(0);
-    std::printf("applied %ld\n", StatusKb("VmRSS:"));
+    std::printf("applied %lld\n", qvbench::ReadPeakMemory().currentKb);
     if (store.EndBatch() != 0) return 1;
-    std::printf("saved-peak %ld\n", StatusKb("VmHWM:"));
+    std::printf("saved-peak %lld\n", qvbench::ReadPeakMemory().peakKb);
     ::malloc_trim(0);
-    std::printf("after-save %ld\n", StatusKb("VmRSS:"));
+    std::printf("after-save %lld\n", qvbench::ReadPeakMemory().currentKb);
     std::fflush(stdout);
     std::_Exit(0);
 }
@@ -206,22 +200,10 @@ struct Wine {
     }
 };
 
-size_t CountKeys(const qv::reg::Key& top) {
-    size_t n = 0;
-    std::vector<const qv::reg::Key*> pending{&top};
-    while (!pending.empty()) {
-        const qv::reg::Key* k = pending.back();
-        pending.pop_back();
-        ++n;
-        for (const auto& sub : k->Subkeys()) pending.push_back(&*sub);
-    }
-    return n;
-}
-
 size_t MachineKeys(const fs::path& prefix) {
     qv::RegistryStore store(prefix);
     auto lock = store.ReadLock();
-    return CountKeys(store.BranchRoot(qv::reg::Branch::Machine));
+    return qvbench::CountKeys(store.BranchRoot(qv::reg::Branch::Machine));
 }
 
 // The sections of a branch file copied `copies` times under ScaledCopies\CopyAa, CopyAb, ...

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "peak_memory.h"
 #include "platform/prefix/prefix.h"
 #include "platform/registry/registry_batch.h"
 #include "scan/scan_engine.h"
@@ -60,18 +61,6 @@ private:
     std::atomic<bool> done_{false};
     std::thread window_;
 };
-
-// The process's peak resident memory (VmHWM), as /proc/self/status gives it.
-std::string PeakResidentMemory() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) {
-            size_t start = line.find_first_not_of(" \t", 6);
-            return start == std::string::npos ? line.substr(6) : line.substr(start);
-        }
-    return "unknown";
-}
 
 double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -124,7 +113,7 @@ int main() {
     std::printf("%-34s %12.0f %14.2f\n", "enumeration only (anchor)", seen / enumSeconds, enumSeconds);
     std::printf("ratio scan/anchor: %.3f   findings: %zu of %zu entries   status texts: %zu\n",
                 enumSeconds / scanSeconds, rows.rows, seen, static_cast<size_t>(status.Texts()));
-    std::printf("peak resident memory: %s\n", PeakResidentMemory().c_str());
+    std::printf("peak resident memory: %lld kB\n", qvbench::ReadPeakMemory().peakKb);
     qv::SetActivePrefix(nullptr);
     fs::remove_all(root);
     return 0;

@@ -437,10 +437,8 @@ void RegistryStore::Replay(Hive& h, const std::deque<Op>& ops) {
     for (const Op& op : ops) {
         long err = 0;
         if (op.key != lastKey) {
-            // Paths from the old tree's branch root: the key's own tree, whose root has no parent.
-            lastPath = op.key->PathFrom(nullptr);
-            // PathFrom(nullptr) includes the root's (empty) name as a first element.
-            if (!lastPath.empty() && lastPath.front() == u'\\') lastPath.erase(0, 1);
+            // The path from the branch root of the tree the key was recorded in.
+            lastPath = op.key->PathFrom(&op.key->Tree().Root());
             lastKey = op.key;
         }
         const std::u16string_view path = lastPath;
