@@ -40,7 +40,10 @@ int CScanEngine::ScanApplicationPaths() {
                 text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
                 // A default value may carry arguments ("C:\App\app.exe /x"): the entry is only
                 // dead when the file it names is missing too, so a working entry is never listed.
-                if (FileExists(text) || CRegistryObject::FileVerified(text)) continue;
+                // The full check goes first: its answer is usually remembered from another
+                // entry naming the same file, and the plain look-up is then needed only for
+                // the texts it calls missing.
+                if (CRegistryObject::FileVerified(text) || FileExists(text)) continue;
                 AddFinding({problem, name + text, sub(), "HKEY_LOCAL_MACHINE", "KEY"});
             }
         }

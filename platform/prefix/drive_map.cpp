@@ -150,6 +150,29 @@ struct NameLookup {
     unsigned char type = 0;  // found in a cached listing that gave it this type (else DT_UNKNOWN)
 };
 
+// Looks `name` up in a listing of a scan's cache: the entry found, or null with `how` saying
+// the name is surely absent.
+const std::string* FindListed(const FolderListing& listing, std::string_view name, NameLookup& how) {
+    if (const std::string* found = listing.Find(name)) {
+        how.type = listing.TypeOf(found);
+        return found;
+    }
+    how.absent = true;
+    how.listed = true;
+    return nullptr;
+}
+
+// A name in a folder of a scan's cache that could not be listed (with the errno `error`):
+// a folder one may enter but not read still finds the exact spelling.
+std::optional<std::string> FindUnlisted(FileLookupCache& cache, const fs::path& folder, std::string_view name,
+                                        int error, NameLookup& how) {
+    const PathStatus& status = cache.Status(folder / name);
+    if (status.Exists()) return std::string(name);
+    how.unlisted = !IsNotFoundError(error);
+    how.absent = !how.unlisted && status.SurelyMissing();
+    return std::nullopt;
+}
+
 // FindNameIgnoringCase, saying how a name that was not found was looked for. `absent` is
 // only worked out with a scan's cache, whose listings the scan trusts for its duration.
 std::optional<std::string> FindName(const fs::path& folder, std::string_view name, NameLookup& how) {
@@ -157,20 +180,11 @@ std::optional<std::string> FindName(const fs::path& folder, std::string_view nam
     int error = 0;
     if (FileLookupCache* cache = CurrentFileLookupCache()) {
         if (const FolderListing* listing = cache->Listing(folder, error)) {
-            if (const std::string* found = listing->Find(name)) {
-                how.type = listing->TypeOf(found);
-                return *found;
-            }
-            how.absent = true;
-            how.listed = true;
+            const std::string* found = FindListed(*listing, name, how);
+            if (found) return *found;
             return std::nullopt;
         }
-        // A folder one may enter but not read still finds the exact spelling.
-        const PathStatus& status = cache->Status(folder / name);
-        if (status.Exists()) return std::string(name);
-        how.unlisted = !IsNotFoundError(error);
-        how.absent = !how.unlisted && status.SurelyMissing();
-        return std::nullopt;
+        return FindUnlisted(*cache, folder, name, error, how);
     }
     if (EntryExists(folder / std::string(name))) return std::string(name);
     std::shared_ptr<const FolderListing> listing = ListFolder(folder, error);
@@ -205,7 +219,56 @@ void MatchNames(fs::path& path, const std::string* names, size_t count, bool& ma
     }
 }
 
+// In a scan, the folder part of a path is matched once per spelling (and listed, since
+// its last name is looked up next); only the last name is looked up each time. Null when
+// the path's drive is not mapped.
+const FileLookupCache::ResolvedFolder* ResolveScanFolder(FileLookupCache& cache, const Prefix& prefix,
+                                                         const WindowsPath& windowsPath) {
+    if (!prefix.HasDriveFolder(windowsPath.drive)) return nullptr;
+    const std::vector<std::string>& names = windowsPath.components;
+    return &cache.Folder(prefix.Root(), windowsPath.drive, names.data(), names.size() - 1, [&] {
+        FileLookupCache::ResolvedFolder resolved;
+        resolved.unix = prefix.DriveFolder(windowsPath.drive);
+        resolved.matching = true;
+        MatchNames(resolved.unix, names.data(), names.size() - 1, resolved.matching, resolved.how);
+        if (resolved.matching) resolved.listing = cache.Listing(resolved.unix, resolved.listingError);
+        return resolved;
+    });
+}
+
+// How a path was matched whose folder is `folder` (every name of it matched) and whose last
+// name was looked up as `lookup` says.
+UnixPathMatch LastNameMatch(const FileLookupCache::ResolvedFolder& folder, const NameLookup& lookup, bool found) {
+    UnixPathMatch how = folder.how;
+    how.folderExists = false;
+    if (!found) {
+        how.unlisted = how.unlisted || lookup.unlisted;
+        how.absent = lookup.absent;
+        how.folderExists = lookup.absent && lookup.listed;
+    } else {
+        how.listedType = lookup.type;
+    }
+    return how;
+}
+
 }  // namespace
+
+std::optional<UnixPathMatch> ProbeListedPath(const Prefix& prefix, const WindowsPath& windowsPath) {
+    FileLookupCache* cache = CurrentFileLookupCache();
+    if (!cache || windowsPath.components.empty()) return std::nullopt;
+    const FileLookupCache::ResolvedFolder* folder = ResolveScanFolder(*cache, prefix, windowsPath);
+    if (!folder) return std::nullopt;
+    if (!folder->matching) {
+        if (!folder->how.absent) return std::nullopt;
+        UnixPathMatch how = folder->how;
+        how.folderExists = false;
+        return how;
+    }
+    if (!folder->listing) return std::nullopt;
+    NameLookup lookup;
+    const bool found = FindListed(*folder->listing, windowsPath.components.back(), lookup) != nullptr;
+    return LastNameMatch(*folder, lookup, found);
+}
 
 std::optional<std::string> FindNameIgnoringCase(const fs::path& folder, std::string_view name) {
     NameLookup how;
@@ -219,35 +282,25 @@ std::optional<fs::path> WindowsToUnixPath(const Prefix& prefix, const WindowsPat
     bool matching = true;
     FileLookupCache* cache = CurrentFileLookupCache();
     if (cache && !names.empty()) {
-        if (!prefix.HasDriveFolder(windowsPath.drive)) return std::nullopt;
-        // In a scan, the folder part is matched once per spelling; only the last name is
-        // looked up each time.
-        const FileLookupCache::ResolvedFolder& folder =
-            cache->Folder(prefix.Root(), windowsPath.drive, names.data(), names.size() - 1, [&] {
-                FileLookupCache::ResolvedFolder resolved;
-                resolved.unix = prefix.DriveFolder(windowsPath.drive);
-                resolved.matching = true;
-                MatchNames(resolved.unix, names.data(), names.size() - 1, resolved.matching, resolved.how);
-                return resolved;
-            });
-        how = folder.how;
-        how.folderExists = false;
+        const FileLookupCache::ResolvedFolder* folder = ResolveScanFolder(*cache, prefix, windowsPath);
+        if (!folder) return std::nullopt;
         const std::string& last = names.back();
-        if (!folder.matching) {
+        if (!folder->matching) {
+            how = folder->how;
+            how.folderExists = false;
             if (match) *match = how;
-            return folder.unix / last;
+            return folder->unix / last;
         }
         NameLookup lookup;
-        std::optional<std::string> onDisk = FindName(folder.unix, last, lookup);
-        if (!onDisk) {
-            how.unlisted = how.unlisted || lookup.unlisted;
-            how.absent = lookup.absent;
-            how.folderExists = lookup.absent && lookup.listed;
+        std::optional<std::string> onDisk;
+        if (folder->listing) {
+            if (const std::string* found = FindListed(*folder->listing, last, lookup)) onDisk = *found;
         } else {
-            how.listedType = lookup.type;
+            onDisk = FindUnlisted(*cache, folder->unix, last, folder->listingError, lookup);
         }
+        how = LastNameMatch(*folder, lookup, onDisk.has_value());
         if (match) *match = how;
-        return folder.unix / (onDisk ? *onDisk : last);
+        return folder->unix / (onDisk ? *onDisk : last);
     }
     fs::path path = prefix.DriveFolder(windowsPath.drive);
     if (path.empty()) return std::nullopt;

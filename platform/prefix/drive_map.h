@@ -36,6 +36,13 @@ std::optional<std::filesystem::path> WindowsToUnixPath(const Prefix& prefix,
                                                        const WindowsPath& windowsPath,
                                                        UnixPathMatch* match = nullptr);
 
+// In a scan (with a file lookup cache on the thread): how WindowsToUnixPath would match
+// `windowsPath`, worked out from the cache's listings alone, without making the Unix path.
+// Empty when that takes more than the listings (the path's folder could not be listed, or
+// a name on the way is missing from a folder that could not be read), or there is no
+// cache or the drive is not mapped.
+std::optional<UnixPathMatch> ProbeListedPath(const Prefix& prefix, const WindowsPath& windowsPath);
+
 // The Windows path of a Unix path: the drive whose folder holds it, the most specific one
 // when several do (so C: wins over Z:, which maps the whole file system). A path outside
 // every drive is given in Wine's "\\?\unix\..." form.

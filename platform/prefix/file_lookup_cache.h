@@ -39,6 +39,10 @@ public:
         std::filesystem::path unix;
         bool matching = true;  // every name matched an entry
         UnixPathMatch how;
+        // With `matching`: the folder's listing (owned by the cache), or null with the
+        // errno of the failure when it cannot be listed.
+        const FolderListing* listing = nullptr;
+        int listingError = 0;
     };
     // The folder `names[0..count)` of drive `drive` of the prefix at `root`: `resolve()` the
     // first time a spelling is asked for, the same answer after that.

@@ -7,20 +7,30 @@
 
 namespace qv {
 
+namespace {
+
+// The full Windows path a file function works on, in the calling thread's file system view.
+std::optional<WindowsPath> FullApiPath(LPCSTR path) {
+    std::optional<WindowsPath> full = ResolveWindowsPath(path);
+    // As PathInCurrentView, without copying a path that stays as it is.
+    if (full && CurrentFileSystemView() == FileSystemView::Bits32 && ActivePrefixIs64Bit())
+        if (std::optional<WindowsPath> redirected = RedirectFor32BitProgram(*full)) full = std::move(redirected);
+    return full;
+}
+
+}  // namespace
+
 std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error) {
     if (path == nullptr) {
         error = ERROR_INVALID_PARAMETER;
         return std::nullopt;
     }
     std::shared_ptr<Prefix> prefix = ActivePrefix();
-    std::optional<WindowsPath> full = ResolveWindowsPath(path);
-    if (!prefix || !full) {
+    std::optional<WindowsPath> full = prefix ? FullApiPath(path) : std::nullopt;
+    if (!full) {
         error = ERROR_PATH_NOT_FOUND;
         return std::nullopt;
     }
-    // As PathInCurrentView, without copying a path that stays as it is.
-    if (CurrentFileSystemView() == FileSystemView::Bits32 && ActivePrefixIs64Bit())
-        if (std::optional<WindowsPath> redirected = RedirectFor32BitProgram(*full)) full = std::move(redirected);
     UnixPathMatch match;
     std::optional<std::filesystem::path> unix = WindowsToUnixPath(*prefix, *full, &match);
     if (!unix) {
@@ -29,6 +39,14 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error) {
     }
     error = ERROR_SUCCESS;
     return ApiPath{std::move(*full), std::move(*unix), match};
+}
+
+std::optional<UnixPathMatch> ProbeApiPath(LPCSTR path) {
+    if (path == nullptr || !CurrentFileLookupCache()) return std::nullopt;
+    std::shared_ptr<Prefix> prefix = ActivePrefix();
+    std::optional<WindowsPath> full = prefix ? FullApiPath(path) : std::nullopt;
+    if (!full) return std::nullopt;
+    return ProbeListedPath(*prefix, *full);
 }
 
 DWORD MissingPathError(const std::filesystem::path& unixPath) {

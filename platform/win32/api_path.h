@@ -26,6 +26,11 @@ struct ApiPath {
 // not mapped).
 std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error);
 
+// In a scan: how MapApiPath would match `path`, from the scan's cached folder listings
+// alone (see ProbeListedPath); empty when that is not enough, or on any error, which
+// MapApiPath then reports.
+std::optional<UnixPathMatch> ProbeApiPath(LPCSTR path);
+
 // The error for a path that names nothing: ERROR_FILE_NOT_FOUND when its folder exists,
 // ERROR_PATH_NOT_FOUND when the folder is missing too.
 DWORD MissingPathError(const std::filesystem::path& unixPath);

@@ -39,7 +39,22 @@ bool IsValidName(const std::string& name) {
 
 // GetFileAttributesA; with `presenceOnly`, a name that a cached listing shows as a plain
 // file or a real folder is answered with just the folder bit.
+// A listing's answer for a name: surely missing (with its error), a plain file, a real
+// folder, or nothing known (links and entries of unknown type are read as usual).
+std::optional<DWORD> ListedAttributes(const qv::UnixPathMatch& match) {
+    if (match.absent) {
+        SetLastError(match.folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (match.listedType == DT_REG) return FILE_ATTRIBUTE_NORMAL;
+    if (match.listedType == DT_DIR) return FILE_ATTRIBUTE_DIRECTORY;
+    return std::nullopt;
+}
+
 DWORD FileAttributes(LPCSTR lpFileName, bool presenceOnly) {
+    if (presenceOnly)
+        if (std::optional<qv::UnixPathMatch> probe = qv::ProbeApiPath(lpFileName))
+            if (std::optional<DWORD> listed = ListedAttributes(*probe)) return *listed;
     DWORD error = ERROR_SUCCESS;
     std::optional<qv::ApiPath> path = qv::MapApiPath(lpFileName, error);
     if (!path) {
@@ -51,9 +66,8 @@ DWORD FileAttributes(LPCSTR lpFileName, bool presenceOnly) {
         SetLastError(path->match.folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    // Links and entries of unknown type are read as usual.
-    if (presenceOnly && path->match.listedType == DT_REG) return FILE_ATTRIBUTE_NORMAL;
-    if (presenceOnly && path->match.listedType == DT_DIR) return FILE_ATTRIBUTE_DIRECTORY;
+    if (presenceOnly)
+        if (std::optional<DWORD> listed = ListedAttributes(path->match)) return *listed;
     const qv::PathStatus status = qv::StatPath(path->unix);
     std::optional<qv::FileInformation> info = qv::FileInformationOf(status);
     if (!info) {
