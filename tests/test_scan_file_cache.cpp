@@ -14,6 +14,7 @@
 #include "platform/prefix/case_insensitive_name.h"
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/file_lookup_cache.h"
+#include "platform/win32/file_system_view.h"
 #include "platform/win32/path_presence.h"
 #include "recording_sinks.h"
 #include "scan/scan_engine.h"
@@ -52,6 +53,40 @@ protected:
         int verified;
         bool operator==(const Answer&) const = default;
     };
+    // Every way a scan asks whether a path exists, asked of the disk and then with a scan's
+    // cache and memo: the answers must not differ.
+    static void ExpectListingsAnswerAsTheDisk(const std::vector<std::string>& paths) {
+        struct Seen {
+            bool exists;
+            DWORD attributes;
+            DWORD error;
+            bool folder;
+            int verified;
+            bool operator==(const Seen&) const = default;
+        };
+        auto look = [](const std::string& path) {
+            SetLastError(0);
+            DWORD attributes = GetFileAttributesA(path.c_str());
+            DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+            DWORD presence = qv::PresenceAttributes(path.c_str());
+            // Where the attributes are known, the folder bit agrees with them.
+            EXPECT_EQ(presence == INVALID_FILE_ATTRIBUTES, attributes == INVALID_FILE_ATTRIBUTES) << path;
+            if (presence == INVALID_FILE_ATTRIBUTES) {
+                EXPECT_EQ(GetLastError(), error) << path;
+            }
+            const bool folder = presence != INVALID_FILE_ATTRIBUTES && (presence & FILE_ATTRIBUTE_DIRECTORY);
+            if (attributes != INVALID_FILE_ATTRIBUTES) {
+                EXPECT_EQ(folder, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) << path;
+            }
+            return Seen{FileExists(path), attributes, error, folder, CRegistryObject::FileVerified(path)};
+        };
+        std::vector<Seen> without;
+        for (const std::string& path : paths) without.push_back(look(path));
+        qv::ScopedFileLookupCache files;
+        CFileVerifiedMemo verdicts;
+        for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(look(paths[i]), without[i]) << paths[i];
+    }
+
     static Answer Ask(const std::string& path) {
         SetLastError(0);
         DWORD attributes = GetFileAttributesA(path.c_str());
@@ -222,29 +257,7 @@ TEST_F(ScanFileCacheTest, ExistenceFromListingsMatchesSearchesAndStatus) {
         "C:\\App\\ärger.dll",    "C:\\App\\Case\\a.DLL",     "D:\\x.dll",
         "C:\\App\\here.dll\\x",  "C:\\App\\..",              "C:\\App\\sub.dll,1",
         "C:\\App\\here.dll,1",   "C:\\App\\folderlink.dll,1", std::string("C:\\App\\") + data.cAlternateFileName};
-    struct Seen {
-        bool exists;
-        DWORD attributes;
-        bool folder;
-        int verified;
-        bool operator==(const Seen&) const = default;
-    };
-    auto look = [](const std::string& path) {
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        DWORD presence = qv::PresenceAttributes(path.c_str());
-        // Where the attributes are known, the folder bit agrees with them.
-        EXPECT_EQ(presence == INVALID_FILE_ATTRIBUTES, attributes == INVALID_FILE_ATTRIBUTES) << path;
-        const bool folder = presence != INVALID_FILE_ATTRIBUTES && (presence & FILE_ATTRIBUTE_DIRECTORY);
-        if (attributes != INVALID_FILE_ATTRIBUTES) {
-            EXPECT_EQ(folder, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) << path;
-        }
-        return Seen{FileExists(path), attributes, folder, CRegistryObject::FileVerified(path)};
-    };
-    std::vector<Seen> without;
-    for (const std::string& path : paths) without.push_back(look(path));
-    qv::ScopedFileLookupCache files;
-    CFileVerifiedMemo verdicts;
-    for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(look(paths[i]), without[i]) << paths[i];
+    ExpectListingsAnswerAsTheDisk(paths);
 
     // What the cases stand for, so that both answers cannot be wrong alike.
     EXPECT_TRUE(FileExists("C:\\App\\sub.dll"));  // a search finds folders too
@@ -260,4 +273,45 @@ TEST_F(ScanFileCacheTest, ExistenceFromListingsMatchesSearchesAndStatus) {
     EXPECT_TRUE(FileExists("C:\\App\\dangling.dll"));
     EXPECT_FALSE(FileExists("C:\\App\\gone.dll"));
     EXPECT_TRUE(FileExists("C:\\App\\here.dll.. "));  // blanks and dots at the end are ignored
+}
+
+// The same in a 64-bit prefix, as a 32-bit and as a 64-bit program sees it: system32 is
+// redirected for the first except its shared folders, so a name must be looked for in the
+// folder the whole path leads to; odd spellings ("\\?\", "..", a drive without a
+// separator) must resolve as the file functions resolve them.
+TEST_F(ScanFileCacheTest, ListingsAnswerAsTheDiskInEveryViewAndSpelling) {
+    qvtest::WriteFile(root_ / "system.reg", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n");
+    qv::SetActivePrefix(std::make_shared<qv::Prefix>(root_));
+    ASSERT_TRUE(qv::ActivePrefixIs64Bit());
+    MakeFile("windows/system32/only64.dll");
+    MakeFile("windows/syswow64/only32.dll");
+    MakeFile("windows/system32/drivers/etc/hosts");
+    MakeFile("windows/system32/spool/drivers/x.dll");
+    MakeFile("windows/syswow64/regedit.exe");
+    MakeFolder("windows/syswow64/drivers");
+    qv::StoreCurrentWindowsDirectory("C:\\App");
+    const std::vector<std::string> paths = {
+        "C:\\windows\\system32\\only64.dll",     "C:\\windows\\system32\\only32.dll",
+        "C:\\windows\\sysnative\\only64.dll",    "C:\\windows\\sysnative\\only32.dll",
+        "C:\\windows\\system32\\drivers\\etc\\hosts", "C:\\windows\\system32\\drivers\\etc",
+        "C:\\windows\\system32\\drivers",        "C:\\windows\\system32\\spool\\drivers\\x.dll",
+        "C:\\windows\\system32\\spool",          "C:\\windows\\regedit.exe",
+        "C:\\windows\\system32\\gone\\x.dll",   "\\\\?\\C:\\App\\here.dll",
+        "\\\\?\\C:\\App\\here.dll.",          "C:\\App\\Gone\\..\\here.dll",
+        "C:\\App\\here.dll\\..\\gone.dll",      "C:\\Loop\\Deeper\\x.dll",
+        "C:here.dll",                          "C:gone.dll",
+        "here.dll",                            "Case\\a.DLL",
+        "C:/App//here.dll",                    "c:\\app\\CASE\\"};
+    for (qv::FileSystemView view : {qv::FileSystemView::Bits64, qv::FileSystemView::Bits32}) {
+        SCOPED_TRACE(view == qv::FileSystemView::Bits32 ? "32-bit view" : "64-bit view");
+        qv::ScopedFileSystemView scope(view);
+        ExpectListingsAnswerAsTheDisk(paths);
+    }
+    // What some of the cases stand for.
+    qv::ScopedFileSystemView scope(qv::FileSystemView::Bits32);
+    qv::ScopedFileLookupCache files;
+    EXPECT_TRUE(FileExists("C:\\windows\\system32\\only32.dll"));
+    EXPECT_FALSE(FileExists("C:\\windows\\system32\\only64.dll"));
+    EXPECT_TRUE(FileExists("C:\\windows\\system32\\drivers\\etc\\hosts"));
+    EXPECT_TRUE(FileExists("C:gone.dll") == false && FileExists("C:here.dll"));
 }

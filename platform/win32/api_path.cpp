@@ -41,11 +41,12 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error) {
     return ApiPath{std::move(*full), std::move(*unix), match};
 }
 
-std::optional<UnixPathMatch> ProbeApiPath(LPCSTR path) {
+std::optional<UnixPathMatch> ProbeApiPath(LPCSTR path, std::string_view name) {
     if (path == nullptr || !CurrentFileLookupCache()) return std::nullopt;
     std::shared_ptr<Prefix> prefix = ActivePrefix();
     std::optional<WindowsPath> full = prefix ? FullApiPath(path) : std::nullopt;
     if (!full) return std::nullopt;
+    if (!name.empty()) full->components.emplace_back(name);
     return ProbeListedPath(*prefix, *full);
 }
 

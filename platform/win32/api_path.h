@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "platform/prefix/drive_map.h"
 #include "platform/prefix/path_status.h"
@@ -28,8 +29,9 @@ std::optional<ApiPath> MapApiPath(LPCSTR path, DWORD& error);
 
 // In a scan: how MapApiPath would match `path`, from the scan's cached folder listings
 // alone (see ProbeListedPath); empty when that is not enough, or on any error, which
-// MapApiPath then reports.
-std::optional<UnixPathMatch> ProbeApiPath(LPCSTR path);
+// MapApiPath then reports. With `name`, the path is that name in the folder `path` (which
+// is made full and redirected on its own, as the folder of a search is).
+std::optional<UnixPathMatch> ProbeApiPath(LPCSTR path, std::string_view name = {});
 
 // The error for a path that names nothing: ERROR_FILE_NOT_FOUND when its folder exists,
 // ERROR_PATH_NOT_FOUND when the folder is missing too.

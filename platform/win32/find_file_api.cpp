@@ -234,6 +234,11 @@ bool FindFirstFileFinds(const std::string& pattern) {
     }
     // The steps of FindFirstFileA for one name, in the same order.
     if (HasWildcards(parts.folder) || parts.name.empty()) return false;
+    // A name that the cached listings show is not there (or not in a folder that is there)
+    // is not found; that takes no Unix path.
+    if (std::string_view name = parts.name; name.back() != '.' && name.back() != ' ')
+        if (std::optional<UnixPathMatch> probe = ProbeApiPath(parts.folder.c_str(), name); probe && probe->absent)
+            return false;
     DWORD error = ERROR_SUCCESS;
     std::optional<ApiPath> folder = MapApiPath(parts.folder.c_str(), error);
     if (!folder || !StatPath(folder->unix).IsFolder()) return false;

@@ -58,13 +58,15 @@ constexpr const char* kWineFontFolders[] = {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-std::string Trim(std::string_view text) {
+std::string_view TrimView(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();
     while (begin < end && IsBlank(text[begin])) ++begin;
     while (end > begin && IsBlank(text[end - 1])) --end;
-    return std::string(text.substr(begin, end - begin));
+    return text.substr(begin, end - begin);
 }
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
     return text.size() >= start.size() && qv::NamesEqualIgnoringCase(text.substr(0, start.size()), start);
@@ -114,33 +116,40 @@ bool HasScheme(std::string_view text) {
 
 // The same path with a resource or entry reference after it taken off, when it has one:
 // "x.dll,-101", "x.dll,3", "x.dll,Entry" -> "x.dll"; "x.exe#0100" -> "x.exe";
-// "x.dll\2" (a type library's resource number) -> "x.dll".
-std::vector<std::string> ReferenceForms(const std::string& path) {
-    std::vector<std::string> forms{path};
-    size_t comma = path.rfind(',');
-    if (comma != std::string::npos && comma > 0) forms.push_back(Trim(path.substr(0, comma)));
-    size_t hash = path.rfind('#');
-    if (hash != std::string::npos && hash > 0 && AllDigits(path.substr(hash + 1))) forms.push_back(path.substr(0, hash));
-    size_t slash = path.find_last_of("\\/");
-    if (slash != std::string::npos && slash > 0 && AllDigits(path.substr(slash + 1))) forms.push_back(path.substr(0, slash));
-    return forms;
-}
+// "x.dll\2" (a type library's resource number) -> "x.dll". The forms are parts of `path`.
+struct ReferenceForms {
+    explicit ReferenceForms(std::string_view path) {
+        forms[count++] = path;
+        size_t comma = path.rfind(',');
+        if (comma != std::string_view::npos && comma > 0) forms[count++] = TrimView(path.substr(0, comma));
+        size_t hash = path.rfind('#');
+        if (hash != std::string_view::npos && hash > 0 && AllDigits(path.substr(hash + 1)))
+            forms[count++] = path.substr(0, hash);
+        size_t slash = path.find_last_of("\\/");
+        if (slash != std::string_view::npos && slash > 0 && AllDigits(path.substr(slash + 1)))
+            forms[count++] = path.substr(0, slash);
+    }
+    std::string_view forms[4];
+    size_t count = 0;
+};
 
 class Verifier {
 public:
     // Judges paths in `prefix`, the active prefix, which outlives the verifier.
     explicit Verifier(const qv::Prefix& prefix) : prefix_(prefix) {}
 
-    Verdict VerifyText(const std::string& text) {
-        std::string expanded = text.find('%') != std::string::npos ? Expand(text) : text;
+    Verdict VerifyText(std::string_view text) {
+        std::string expandedText;
+        if (text.find('%') != std::string_view::npos) expandedText = Expand(text);
+        const std::string_view expanded = text.find('%') != std::string_view::npos ? expandedText : text;
         Verdict verdict = VerifyCommand(expanded);
-        if (verdict == Verdict::Missing && expanded.find(';') != std::string::npos) {
+        if (verdict == Verdict::Missing && expanded.find(';') != std::string_view::npos) {
             // A list of paths ("C:\dir;" or "a.drv;b.drv"): present when one entry is.
             size_t start = 0;
             while (start <= expanded.size()) {
                 size_t end = expanded.find(';', start);
-                if (end == std::string::npos) end = expanded.size();
-                std::string part = Trim(std::string_view(expanded).substr(start, end - start));
+                if (end == std::string_view::npos) end = expanded.size();
+                std::string_view part = TrimView(expanded.substr(start, end - start));
                 if (!part.empty()) {
                     Verdict partVerdict = VerifyCommand(part);
                     if (partVerdict != Verdict::Missing) return partVerdict;
@@ -157,18 +166,18 @@ private:
         return *environment_;
     }
 
-    std::string Expand(const std::string& text) { return qv::ExpandEnvironmentText(text, Environment()); }
+    std::string Expand(std::string_view text) { return qv::ExpandEnvironmentText(text, Environment()); }
 
     // A command or a path: quoted program, or the shortest blank-separated start that names
     // a file (as CreateProcess reads an unquoted command line), or the whole text.
-    Verdict VerifyCommand(std::string text) {
-        text = Trim(text);
-        if (!text.empty() && text[0] == '@') text = Trim(std::string_view(text).substr(1));  // "@dll,-id"
+    Verdict VerifyCommand(std::string_view text) {
+        text = TrimView(text);
+        if (!text.empty() && text[0] == '@') text = TrimView(text.substr(1));  // "@dll,-id"
         if (text.empty()) return Verdict::Missing;
         if (text[0] == '"') {
             size_t close = text.find('"', 1);
-            std::string program = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-            std::string arguments = close == std::string::npos ? std::string() : text.substr(close + 1);
+            std::string_view program = text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+            std::string_view arguments = close == std::string_view::npos ? std::string_view() : text.substr(close + 1);
             Verdict verdict = VerifyPath(program, true);
             if (verdict == Verdict::Exists && IsRundll32(program)) return VerifyRundllTarget(arguments);
             return verdict;
@@ -181,7 +190,7 @@ private:
         bool afterMissingProgram = false;
         for (size_t blank = 0; blank <= text.size(); ++blank) {
             if (blank < text.size() && !IsBlank(text[blank])) continue;
-            std::string program = Trim(std::string_view(text).substr(0, blank));
+            std::string_view program = TrimView(text.substr(0, blank));
             if (program.empty()) continue;
             if (++candidates > kMaxProgramCandidates) return Verdict::Unknown;
             bool whole = blank == text.size();
@@ -201,8 +210,8 @@ private:
     }
 
     // A name Windows searches for: no folder, no drive, nothing left to expand.
-    static bool IsBareName(const std::string& name) {
-        return name.find_first_of("\\/:%") == std::string::npos;
+    static bool IsBareName(std::string_view name) {
+        return name.find_first_of("\\/:%") == std::string_view::npos;
     }
 
     static bool HasProgramExtension(std::string_view name) {
@@ -219,66 +228,70 @@ private:
     // holds a colon. After a name with a program's extension every word is an argument
     // ("gone.exe -o logs\x.txt"); a start without one may be the first word of a relative
     // folder ("Program Files\x.exe"), which stays unknown.
-    static bool OnlyArgumentsFollow(const std::string& candidate, bool afterProgramExtension) {
+    static bool OnlyArgumentsFollow(std::string_view candidate, bool afterProgramExtension) {
         if (HasUnresolvedVariable(candidate) || HasScheme(candidate)) return false;
         size_t separator = candidate.find_first_of("\\/");
-        if (separator == std::string::npos || separator == 0) return false;
-        std::string_view folder = std::string_view(candidate).substr(0, separator);
+        if (separator == std::string_view::npos || separator == 0) return false;
+        std::string_view folder = candidate.substr(0, separator);
         if (IsBlank(folder.back()) || folder.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
         return afterProgramExtension;
     }
 
-    static bool IsRundll32(const std::string& program) {
+    static bool IsRundll32(std::string_view program) {
         std::string_view name = LastName(program);
         return qv::NamesEqualIgnoringCase(name, "rundll32") || qv::NamesEqualIgnoringCase(name, "rundll32.exe");
     }
 
     // "library,entry arguments" after rundll32: the library must exist.
-    Verdict VerifyRundllTarget(const std::string& arguments) {
-        std::string rest = Trim(arguments);
+    Verdict VerifyRundllTarget(std::string_view arguments) {
+        std::string_view rest = TrimView(arguments);
         if (rest.empty()) return Verdict::Exists;  // rundll32 on its own
-        std::string library;
+        std::string_view library;
         if (rest[0] == '"') {
             size_t close = rest.find('"', 1);
-            library = rest.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            library = rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
         } else {
-            library = Trim(rest.substr(0, rest.find(',')));
+            library = TrimView(rest.substr(0, rest.find(',')));
         }
         if (library.empty()) return Verdict::Exists;
         Verdict verdict = VerifyPath(library, false);
-        if (verdict != Verdict::Missing || rest[0] == '"' || rest.find(',') != std::string::npos) return verdict;
+        if (verdict != Verdict::Missing || rest[0] == '"' || rest.find(',') != std::string_view::npos) return verdict;
         // No comma: the library may be followed by other words.
         return VerifyCommand(library);
     }
 
     // One path, perhaps with a resource reference after it.
-    Verdict VerifyPath(std::string path, bool folderCounts) {
-        path = Trim(path);
+    Verdict VerifyPath(std::string_view path, bool folderCounts) {
+        path = TrimView(path);
         if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
         if (path.empty()) return Verdict::Missing;
         // "%1", "%L": the file is whatever the shell fills in.
         if (path[0] == '%' || HasUnresolvedVariable(path) || HasScheme(path)) return Verdict::Unknown;
         // The NT name of the Windows folder, used by driver entries.
-        if (StartsWithIgnoringCase(path, "\\SystemRoot\\")) path = "C:\\windows" + path.substr(11);
+        std::string inWindows;
+        if (StartsWithIgnoringCase(path, "\\SystemRoot\\")) {
+            inWindows = "C:\\windows" + std::string(path.substr(11));
+            path = inWindows;
+        }
 
         bool unknown = false;
-        std::vector<std::string> forms = ReferenceForms(path);
-        for (size_t i = 0; i < forms.size(); ++i) {
-            Verdict verdict = VerifyPlainPath(forms[i], folderCounts && i == 0);
+        const ReferenceForms forms(path);
+        for (size_t i = 0; i < forms.count; ++i) {
+            Verdict verdict = VerifyPlainPath(forms.forms[i], folderCounts && i == 0);
             if (verdict == Verdict::Exists) return verdict;
             if (verdict == Verdict::Unknown) unknown = true;
         }
         return unknown ? Verdict::Unknown : Verdict::Missing;
     }
 
-    Verdict VerifyPlainPath(const std::string& path, bool folderCounts) {
+    Verdict VerifyPlainPath(std::string_view path, bool folderCounts) {
         if (path.empty()) return Verdict::Missing;
-        bool separator = path.find_first_of("\\/") != std::string::npos;
+        bool separator = path.find_first_of("\\/") != std::string_view::npos;
         bool drive = path.size() >= 2 && path[1] == ':';
         if (path[0] == '/' && !(path.size() > 1 && path[1] == '/')) {
             // A Unix path: Wine reaches it through Z:; a Windows program would also read it
             // as a path from the root of the current drive.
-            std::string throughZ = "Z:" + path;
+            std::string throughZ = "Z:" + std::string(path);
             for (char& c : throughZ)
                 if (c == '/') c = '\\';
             Verdict verdict = VerifyFullPath(throughZ, folderCounts);
@@ -289,27 +302,28 @@ private:
         if (separator) {
             // Relative to a folder the text does not say; found in a system folder, or unknown.
             for (const std::string& folder : SearchFolders(path))
-                if (VerifyFullPath(folder + "\\" + path, false) == Verdict::Exists) return Verdict::Exists;
+                if (VerifyFullPath(folder + "\\" + std::string(path), false) == Verdict::Exists) return Verdict::Exists;
             return Verdict::Unknown;
         }
         return SearchBareName(path);
     }
 
     // A path on a drive (or from the root of the current one).
-    Verdict VerifyFullPath(const std::string& path, bool folderCounts) {
+    Verdict VerifyFullPath(std::string_view path, bool folderCounts) {
         std::optional<qv::WindowsPath> full = qv::ResolveWindowsPath(path);
         if (!full) return Verdict::Unknown;  // network or device path
         if (!prefix_.HasDriveFolder(full->drive)) return Verdict::Unknown;
         bool trailingSeparator = qv::EndsWithPathSeparator(path);
-        std::string text = full->ToString();
+        const std::string text = full->ToString();
 
-        std::vector<std::string> candidates{text};
         // A 32-bit program reaches the real system32 as sysnative; a 64-bit entry may keep
         // that name. (For a 32-bit program the file functions redirect both names themselves,
         // file_system_view.h.)
+        std::string inSystem32;
         if (qv::CurrentFileSystemView() != qv::FileSystemView::Bits32 &&
             StartsWithIgnoringCase(text, "C:\\windows\\sysnative\\"))
-            candidates.push_back(kSystem32 + text.substr(std::strlen("C:\\windows\\sysnative")));
+            inSystem32 = kSystem32 + text.substr(std::strlen("C:\\windows\\sysnative"));
+        const std::string* candidates[] = {&text, &inSystem32};
 
         // A path that cannot be looked at (a folder on the way that cannot be read, a loop
         // of links) is not known to be missing.
@@ -321,7 +335,9 @@ private:
                 unreadable = true;
             return attributes;
         };
-        for (const std::string& candidate : candidates) {
+        for (const std::string* each : candidates) {
+            const std::string& candidate = *each;
+            if (candidate.empty()) continue;
             if (qv::HasWildcards(LastName(candidate))) {
                 WIN32_FIND_DATAA data;
                 HANDLE search = FindFirstFileA(candidate.c_str(), &data);
@@ -397,14 +413,15 @@ private:
         return folders;
     }
 
-    Verdict SearchBareName(const std::string& name) {
+    Verdict SearchBareName(std::string_view name) {
         for (const std::string& folder : SearchFolders(name))
-            if (VerifyFullPath(folder + "\\" + name, false) == Verdict::Exists) return Verdict::Exists;
+            if (VerifyFullPath(folder + "\\" + std::string(name), false) == Verdict::Exists) return Verdict::Exists;
         // Programs registered under App Paths also start by their bare name; a 32-bit
         // program's registration may be in the 32-bit view's key.
         std::vector<std::string> keys;
         for (const char* appPaths : {kAppPaths, kAppPaths32})
-            for (const char* extension : {"", ".exe"}) keys.push_back(std::string(appPaths) + "\\" + name + extension);
+            for (const char* extension : {"", ".exe"})
+                keys.push_back(std::string(appPaths) + "\\" + std::string(name) + extension);
         for (const std::string& candidate : keys) {
             std::optional<qv::RegistryText> registered = qv::ReadRegistryText(HKEY_LOCAL_MACHINE, candidate.c_str(), "");
             if (!registered) continue;
@@ -426,7 +443,7 @@ private:
 
 namespace {
 
-int JudgeText(const std::string& cleaned, const qv::Prefix& prefix) {
+int JudgeText(std::string_view cleaned, const qv::Prefix& prefix) {
     if (qv::CurrentFileSystemView() != qv::FileSystemView::Unknown || !qv::ActivePrefixIs64Bit()) {
         Verifier verifier(prefix);
         return verifier.VerifyText(cleaned) == Verdict::Missing ? 0 : 1;
@@ -451,11 +468,11 @@ int CRegistryObject::FileVerified(const std::string& text) {
     std::shared_ptr<qv::Prefix> prefix = qv::ActivePrefix();
     if (!prefix) return 1;
     CFileVerifiedMemo* memo = CFileVerifiedMemo::Current();
-    if (!memo) return JudgeText(std::string(cleaned), *prefix);
+    if (!memo) return JudgeText(cleaned, *prefix);
     const std::string& root = prefix->Root().native();
     const qv::FileSystemView view = qv::CurrentFileSystemView();
     if (const int* known = memo->Find(root, view, cleaned)) return *known;
-    const int answer = JudgeText(std::string(cleaned), *prefix);
+    const int answer = JudgeText(cleaned, *prefix);
     memo->Remember(root, view, cleaned, answer);
     return answer;
 }
