@@ -203,12 +203,8 @@ private:
                     continue;
                 }
             }
-            size_t i = p + scanned_;
-            for (; i + 1 < n; i += 2) {
-                const unsigned char lo = static_cast<unsigned char>(d[i]);
-                if ((lo == '\n' || lo == '\r') && d[i + 1] == 0) break;
-            }
-            if (i + 1 < n) {
+            const size_t i = FindLineEnd16(d, p, p + scanned_, n);
+            if (i < n) {
                 skipLf_ = d[i] == '\r';
                 out = TakeUtf16(d + p, (i - p) / 2);
                 in_.pos = i + 2;
@@ -221,9 +217,34 @@ private:
                 in_.pos = n;
                 return true;
             }
-            scanned_ = i - p;
+            scanned_ = (n - p) / 2 * 2;
             in_.More();
         }
+    }
+
+    // The offset of the first CR or LF unit of d[from, n), where units start an even number
+    // of bytes after `p` (and `from` is one of them); n when there is none. The bytes are
+    // searched with memchr, and a hit that is the high byte of a unit, or the low byte of a
+    // unit other than CR or LF (U+010A, ...), is passed over.
+    static size_t FindLineEnd16(const char* d, size_t p, size_t from, size_t n) {
+        auto isUnit = [&](size_t q) { return (q - p) % 2 == 0 && d[q + 1] == 0; };
+        size_t i = from;
+        while (i + 1 < n) {
+            // Only bytes with one after them can start a unit.
+            const char* lf = static_cast<const char*>(std::memchr(d + i, '\n', n - 1 - i));
+            const size_t end = lf ? static_cast<size_t>(lf - d) : n - 1;
+            for (size_t j = i; j < end;) {
+                const char* cr = static_cast<const char*>(std::memchr(d + j, '\r', end - j));
+                if (!cr) break;
+                const size_t q = static_cast<size_t>(cr - d);
+                if (isUnit(q)) return q;
+                j = q + 1;
+            }
+            if (!lf) return n;
+            if (isUnit(end)) return end;
+            i = end + 1;
+        }
+        return n;
     }
 
     Line TakeUtf16(const char* p, size_t units) {

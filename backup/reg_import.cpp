@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "platform/registry/reg_text.h"
 
 namespace qv {
@@ -15,15 +19,33 @@ public:
 
     bool OpenKey(RegRoot root, std::u16string_view path, int line) override {
         long err = 0;
+        // Files list a key's subkeys after it: the walk starts at the deepest key opened
+        // before whose path (as spelled) begins this one, instead of at the root.
+        size_t same = 0;
+        if (root == root_) {
+            const size_t most = std::min(path.size(), path_.size());
+            while (same < most && path[same] == path_[same]) ++same;
+        }
+        while (!opened_.empty() && (opened_.back().first > same || opened_.back().first >= path.size() ||
+                                    path[opened_.back().first] != u'\\'))
+            opened_.pop_back();
         root_ = root;
         path_.assign(path);
-        key_ = store_.Create(root, path, nullptr, &err);
-        if (!key_) return Stop(line, "the key cannot be created (error " + std::to_string(err) + ")");
+        if (opened_.empty())
+            key_ = store_.Create(root, path, nullptr, &err);
+        else
+            key_ = store_.CreateBelow(opened_.back().second, path.substr(opened_.back().first + 1), nullptr, &err);
+        if (!key_) {
+            opened_.clear();
+            return Stop(line, "the key cannot be created (error " + std::to_string(err) + ")");
+        }
+        opened_.emplace_back(path.size(), key_);
         return true;
     }
 
     bool DeleteKey(RegRoot root, std::u16string_view path, int) override {
         key_ = nullptr;
+        opened_.clear();  // the keys remembered may be among those deleted
         size_t cut = path.rfind(u'\\');
         std::u16string_view parentPath = cut == std::u16string_view::npos ? u"" : path.substr(0, cut);
         std::u16string_view name = cut == std::u16string_view::npos ? path : path.substr(cut + 1);
@@ -59,6 +81,8 @@ private:
     reg::Key* key_ = nullptr;
     RegRoot root_ = RegRoot::LocalMachine;
     std::u16string path_;
+    // Keys opened so far whose paths begin the last path, by the length of their paths.
+    std::vector<std::pair<size_t, reg::Key*>> opened_;
     std::string failure_;
 };
 
@@ -125,8 +149,26 @@ bool ImportRegFile(RegistryStore& store, const std::filesystem::path& file, std:
         }
         return ApplyRegImport(store, plan, error);
     }
-    // First the whole file is checked, so that a bad line anywhere changes nothing; then it
-    // is read again and applied in one batch.
+    {
+        auto lock = store.WriteLock();
+        if (!store.HasUnsavedChanges()) {
+            // Nothing else waits to be saved, so a bad line found while the changes are made
+            // can drop them all (memory goes back to the files): one reading is enough.
+            store.BeginBatch();
+            StoreSink apply(store);
+            std::string why;
+            RegReadResult r = in.Read(apply, why, chunkBytes);
+            std::string failure;
+            if (r == RegReadResult::SinkStopped)
+                failure = apply.Failure();
+            else if (r != RegReadResult::Done)
+                failure = described(r, why);
+            return Finish(store, failure, error);
+        }
+    }
+    // Dropping the changes would drop the batch's earlier ones too: the whole file is
+    // checked first, so that a bad line anywhere changes nothing; then it is read again and
+    // applied.
     RegFileCheckSink check;
     RegReadResult r = in.Read(check, error, chunkBytes);
     if (r != RegReadResult::Done) {

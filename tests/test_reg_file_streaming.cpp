@@ -248,3 +248,83 @@ TEST(RegImportStreaming, WhatCanBeReadOnlyOnceIsCollectedFirst) {
     EXPECT_FALSE(qv::ImportRegFile(store, tmp / "prefix", error));
     EXPECT_NE(error.find("Cannot read"), std::string::npos) << error;
 }
+
+// An import walks on from the key it opened before when the next path goes deeper. Paths
+// that only begin with the same letters, other spellings, other roots and keys deleted on
+// the way must still land where their full paths say.
+TEST(RegImportStreaming, EveryKeyLandsWhereItsFullPathSays) {
+    TempDir tmp;
+    CopyRegistryFiles(Fixtures() / "fresh", tmp / "prefix");
+    const std::string text =
+        "REGEDIT4\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T]\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\A]\r\n\"v\"=dword:00000001\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\A\\B]\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\A2]\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\a\\C]\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\T\\A]\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\A\\B\\D]\r\n"
+        "[-HKEY_CURRENT_USER\\Software\\T\\A\\B]\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\A\\B\\E]\r\n\"w\"=dword:00000002\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\A\\B\\E]\r\n"
+        "[HKEY_CURRENT_USER\\Software\\T\\A\\\\F]\r\n";
+    WriteFile(tmp / "keys.reg", text);
+    {
+        RegistryStore store(tmp / "prefix");
+        std::string error;
+        ASSERT_TRUE(qv::ImportRegFile(store, tmp / "keys.reg", error)) << error;
+    }
+    RegistryStore store(tmp / "prefix");
+    auto names = [&](qv::RegRoot root, std::u16string_view path) {
+        std::string joined;
+        if (const qv::reg::Key* k = store.Find(root, path))
+            for (const qv::reg::Key* s : k->Subkeys()) joined += qv::reg::ToUtf8(s->Name()) + " ";
+        else
+            joined = "(none)";
+        return joined;
+    };
+    EXPECT_EQ(names(qv::RegRoot::CurrentUser, u"Software\\T"), "A A2 ");
+    EXPECT_EQ(names(qv::RegRoot::CurrentUser, u"Software\\T\\A"), "B C F ");
+    EXPECT_EQ(names(qv::RegRoot::CurrentUser, u"Software\\T\\A\\B"), "E ");
+    EXPECT_EQ(names(qv::RegRoot::CurrentUser, u"Software\\T\\A2"), "");
+    EXPECT_EQ(names(qv::RegRoot::LocalMachine, u"Software\\T"), "A ");
+    EXPECT_EQ(names(qv::RegRoot::LocalMachine, u"Software\\T\\A"), "");
+    const qv::reg::Key* e = store.Find(qv::RegRoot::CurrentUser, u"Software\\T\\A\\B\\E");
+    ASSERT_NE(e, nullptr);
+    EXPECT_NE(e->FindValue(u"w"), nullptr);
+}
+
+// Inside a batch that holds changes of its own, a bad file must leave those changes and
+// add none of its own; a good one joins them and is saved when the batch ends.
+TEST(RegImportStreaming, AnImportInsideABatchKeepsTheBatchsChanges) {
+    TempDir tmp;
+    CopyRegistryFiles(Fixtures() / "fresh", tmp / "prefix");
+    const std::string good = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Imported]\r\n\"v\"=dword:00000007\r\n";
+    WriteFile(tmp / "bad.reg", good + "\"w\"=hex:zz\r\n");
+    WriteFile(tmp / "good.reg", good);
+    RegistryStore store(tmp / "prefix");
+    {
+        auto lock = store.WriteLock();
+        store.BeginBatch();
+        qv::reg::Key* mine = store.Create(qv::RegRoot::CurrentUser, u"Software\\Mine", nullptr, nullptr);
+        ASSERT_NE(mine, nullptr);
+        ASSERT_EQ(store.SetValue(mine, u"kept", 4, {1, 0, 0, 0}), 0);
+    }
+    std::string error;
+    EXPECT_FALSE(qv::ImportRegFile(store, tmp / "bad.reg", error));
+    EXPECT_NE(error.find("Nothing was imported"), std::string::npos) << error;
+    EXPECT_EQ(store.Find(qv::RegRoot::CurrentUser, u"Software\\Imported"), nullptr);
+    ASSERT_NE(store.Find(qv::RegRoot::CurrentUser, u"Software\\Mine"), nullptr);
+    ASSERT_TRUE(qv::ImportRegFile(store, tmp / "good.reg", error)) << error;
+    {
+        auto lock = store.WriteLock();
+        ASSERT_EQ(store.EndBatch(), 0);
+    }
+    RegistryStore reread(tmp / "prefix");
+    const qv::reg::Key* mine = reread.Find(qv::RegRoot::CurrentUser, u"Software\\Mine");
+    ASSERT_NE(mine, nullptr);
+    EXPECT_NE(mine->FindValue(u"kept"), nullptr);
+    const qv::reg::Key* imported = reread.Find(qv::RegRoot::CurrentUser, u"Software\\Imported");
+    ASSERT_NE(imported, nullptr);
+    EXPECT_NE(imported->FindValue(u"v"), nullptr);
+}

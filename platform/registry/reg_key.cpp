@@ -157,7 +157,11 @@ Key* Key::FindSubkey(std::u16string_view name) const {
 }
 
 Key* Key::GetOrAddSubkey(std::u16string_view name, bool* created) {
-    size_t i = LowerBoundSubkey(name);
+    // Hive files and exports list keys in order, so a new name usually goes last: one
+    // comparison instead of a search.
+    const size_t i = subkeyCount_ > 0 && CompareNames(subkeys_[subkeyCount_ - 1]->Name(), name) < 0
+                         ? subkeyCount_
+                         : LowerBoundSubkey(name);
     if (i < subkeyCount_ && CompareNames(subkeys_[i]->Name(), name) == 0) {
         if (created) *created = false;
         return subkeys_[i];

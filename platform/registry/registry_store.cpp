@@ -367,7 +367,18 @@ reg::Key* RegistryStore::Create(RegRoot root, std::u16string_view path, bool* cr
         }
         return start;
     }
-    Key* k = Walk(start, rest, true, false, &anyCreated, &err);
+    return CreateFrom(start, rest, anyCreated, created, error);
+}
+
+reg::Key* RegistryStore::CreateBelow(Key* parent, std::u16string_view path, bool* created, long* error) {
+    if (created) *created = false;
+    return CreateFrom(parent, path, false, created, error);
+}
+
+reg::Key* RegistryStore::CreateFrom(Key* start, std::u16string_view path, bool anyCreated, bool* created,
+                                    long* error) {
+    long err = 0;
+    Key* k = Walk(start, path, true, false, &anyCreated, &err);
     if (!k) {
         if (error) *error = err ? err : ERROR_FILE_NOT_FOUND;
         return nullptr;
@@ -484,6 +495,12 @@ void RegistryStore::Rollback() {
 void RegistryStore::DiscardChanges() {
     PrefixLock lock(prefixDir_);  // read a consistent set of files when we can
     Rollback();
+}
+
+bool RegistryStore::HasUnsavedChanges() const {
+    for (const Hive& h : hives_)
+        if (h.dirty) return true;
+    return false;
 }
 
 void RegistryStore::SetError(std::string message) {

@@ -59,11 +59,17 @@ public:
     // long, below HKEY_USERS\<unknown SID>, or where a link cannot be followed.
     reg::Key* Create(RegRoot root, std::u16string_view path, bool* created, long* error);
 
+    // Like Create, with `path` relative to `parent`, a key of this store that is not deleted
+    // (one that Create or CreateBelow gave).
+    reg::Key* CreateBelow(reg::Key* parent, std::u16string_view path, bool* created, long* error);
+
     // The key a link key points at (null when it cannot be resolved).
     reg::Key* ResolveLink(const reg::Key* link) const { return FollowLink(link, false, nullptr); }
 
     // Drops every change not yet saved: memory goes back to what the files hold.
     void DiscardChanges();
+    // True when some change is not saved yet (in an open batch).
+    bool HasUnsavedChanges() const;
 
     // The synthetic HKEY_USERS key: its subkeys are ".Default" and the user's SID.
     const reg::Key& UsersView() const { return *usersView_; }
@@ -163,6 +169,8 @@ private:
     reg::Key* Walk(reg::Key* start, std::u16string_view path, bool create, bool openLink, bool* created,
                    long* error) const;
     reg::Key* FollowLink(const reg::Key* link, bool create, long* error) const;
+    // Create's walk from `start`, recording a created key (`anyCreated`: one was made already).
+    reg::Key* CreateFrom(reg::Key* start, std::u16string_view path, bool anyCreated, bool* created, long* error);
     reg::Key* StartKey(RegRoot root, std::u16string_view& path, bool create, long* error) const;
     void Record(reg::Key* key, Op op);
     static void ClearJournal(Hive& h);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <climits>
 #include <unistd.h>
 #include <cerrno>
@@ -299,9 +300,11 @@ namespace {
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : buf_(text) {}
-    LineReader(int fd, uint64_t maxBytes, size_t piece) : fd_(fd), maxBytes_(maxBytes), piece_(std::max<size_t>(piece, 2)) {
-        storage_.resize(piece_);
-    }
+    // The buffer is left uninitialised: only the pages the file is read into are touched,
+    // so a small hive does not pay for a large buffer.
+    LineReader(int fd, uint64_t maxBytes, size_t piece)
+        : fd_(fd), maxBytes_(maxBytes), piece_(std::max<size_t>(piece, 2)),
+          storage_(new char[piece_]), capacity_(piece_) {}
 
     // False at the end of the input (or after a read error, see Error()).
     bool Next(std::string_view& line) {
@@ -339,13 +342,18 @@ private:
     // Moves the unfinished line to the front and reads more behind it.
     void Refill() {
         size_t left = buf_.size() - pos_;
-        if (pos_ > 0 && left) std::memmove(storage_.data(), storage_.data() + pos_, left);
+        if (pos_ > 0 && left) std::memmove(storage_.get(), storage_.get() + pos_, left);
         pos_ = 0;
         // A line longer than the buffer makes the buffer grow.
-        if (storage_.size() - left < piece_ / 2) storage_.resize(storage_.size() * 2);
+        if (capacity_ - left < piece_ / 2) {
+            std::unique_ptr<char[]> larger(new char[capacity_ * 2]);
+            if (left) std::memcpy(larger.get(), storage_.get(), left);
+            storage_ = std::move(larger);
+            capacity_ *= 2;
+        }
         size_t got = 0;
         while (!eof_) {
-            ssize_t n = ::read(fd_, storage_.data() + left + got, storage_.size() - left - got);
+            ssize_t n = ::read(fd_, storage_.get() + left + got, capacity_ - left - got);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
                 error_ = std::strerror(errno);
@@ -366,7 +374,7 @@ private:
             }
             break;
         }
-        buf_ = std::string_view(storage_.data(), left + got);
+        buf_ = std::string_view(storage_.get(), left + got);
     }
 
     std::string_view buf_;
@@ -379,7 +387,8 @@ private:
     bool tooLarge_ = false;
     char lastByte_ = 0;
     std::string error_;
-    std::string storage_;
+    std::unique_ptr<char[]> storage_;
+    size_t capacity_ = 0;
 };
 
 // A reusable buffer that a parsed string's code units are written into.
