@@ -57,8 +57,9 @@ enum class RegReadResult {
 // Reads bytes held in memory.
 RegReadResult ReadRegText(std::string_view bytes, RegFileSink& sink, std::string& error);
 
-// Reads a file `chunkBytes` at a time.
-inline constexpr size_t kRegReadChunkBytes = 1 << 20;
+// Reads a file `chunkBytes` at a time (by default a piece that stays in the processor's
+// cache between the read and the parse).
+inline constexpr size_t kRegReadChunkBytes = size_t(128) << 10;
 RegReadResult ReadRegFile(const std::filesystem::path& file, RegFileSink& sink, std::string& error,
                           size_t chunkBytes = kRegReadChunkBytes);
 

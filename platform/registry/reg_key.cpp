@@ -42,6 +42,17 @@ KeyTree::~KeyTree() {
     for (void* b : blocks_) std::free(b);
 }
 
+namespace {
+
+#ifdef MADV_POPULATE_WRITE
+constexpr int kPopulateWrite = MADV_POPULATE_WRITE;
+#else
+constexpr int kPopulateWrite = 23;  // Linux 5.14 and later
+#endif
+constexpr size_t kPopulatedBlock = size_t(64) << 10;
+
+}  // namespace
+
 std::byte* KeyTree::NewBlock(size_t bytes) {
     void* p = nullptr;
     if (bytes >= kHugePage && bytes % kHugePage == 0) {
@@ -51,6 +62,14 @@ std::byte* KeyTree::NewBlock(size_t bytes) {
         p = std::malloc(bytes);
     }
     if (!p) throw std::bad_alloc();
+    // A tree fills its blocks from start to end: a large one is faulted in with one call
+    // rather than a page at a time (where the kernel cannot, the pages come as touched).
+    if (bytes >= kPopulatedBlock) {
+        const uintptr_t page = 4096;
+        const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
+        const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
+        if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, kPopulateWrite);
+    }
     blocks_.push_back(p);
     storageBytes_ += bytes;
     return static_cast<std::byte*>(p);
