@@ -77,6 +77,9 @@ std::u16string MixedText() {
 TEST(RegFileStreaming, EveryChunkSizeReadsWhatTheWholeFileSays) {
     TempDir tmp;
     std::u16string text = MixedText();
+    // Characters one of whose bytes is a CR or LF: in UTF-16 they end no line.
+    const std::u16string lookalikes = u"\u010A\u0A0D\u0D00\u0A0A\u0D0D\u0A00";
+    text += u"[HKEY_CURRENT_USER\\Software\\Look]\r\n\"lookalike\"=\"" + lookalikes + u"\"\r\n";
     // A key name with a line break, given exactly in a comment, and a last line without a
     // line end.
     text += u";quorvane-exact-key=";
@@ -115,6 +118,9 @@ TEST(RegFileStreaming, EveryChunkSizeReadsWhatTheWholeFileSays) {
     ASSERT_NE(find(u""), nullptr);
     EXPECT_EQ(find(u"")->data, def);
     EXPECT_EQ(find(u"hex")->data, (std::vector<uint8_t>{0x61, 0, 0x62, 0, 0, 0}));
+    ASSERT_NE(find(u"lookalike"), nullptr);
+    EXPECT_EQ(find(u"lookalike")->data,
+              (std::vector<uint8_t>{0x0a, 0x01, 0x0d, 0x0a, 0x00, 0x0d, 0x0a, 0x0a, 0x0d, 0x0d, 0x00, 0x0a, 0, 0}));
     EXPECT_EQ(plan.ops.back().path, u"Software\\Str\n2");
     EXPECT_EQ(plan.ops.back().data, (std::vector<uint8_t>{1}));
 }
