@@ -5,8 +5,8 @@
 // The reader streams: it holds one chunk of the file and the line being read (a line longer
 // than a chunk grows the buffer to that line), and tells a sink what each line says, so
 // that a file of any size is read in bounded memory. A file with an error stops at that
-// line; the error names it. Callers that must change nothing when a file is bad read it
-// twice (validate, then apply), or collect it first (ParseRegFile).
+// line; the error names it. Callers that must change nothing when a file is bad undo what
+// they applied, read it twice (validate, then apply), or collect it first (ParseRegFile).
 #pragma once
 
 #include <cstddef>

@@ -13,8 +13,10 @@ namespace qv {
 // and `error` says why.
 bool ApplyRegImport(RegistryStore& store, const RegImportPlan& plan, std::string& error);
 
-// Reads and applies a file without holding it whole: it is read once to check it, and
-// once more to apply it. A file with an error anywhere changes nothing.
+// Reads and applies a file without holding it whole. A file with an error anywhere changes
+// nothing: when the store holds no other unsaved change, the file is applied as it is read
+// and its changes are dropped on an error; otherwise it is read once to check it and once
+// more to apply it. A pipe is collected first and then applied.
 bool ImportRegFile(RegistryStore& store, const std::filesystem::path& file, std::string& error,
                    size_t chunkBytes = kRegReadChunkBytes);
 

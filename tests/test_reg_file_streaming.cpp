@@ -1,5 +1,5 @@
-// The .reg reader reading a file a chunk at a time, the import that checks a file before it
-// applies it, and the export written to its file piece by piece.
+// The .reg reader reading a file a chunk at a time, the import that changes nothing when a
+// file is bad, and the export written to its file piece by piece.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
