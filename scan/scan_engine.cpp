@@ -6,6 +6,7 @@
 
 #include "app/string_table.h"
 #include "platform/prefix/file_lookup_cache.h"
+#include "platform/prefix/prefix.h"
 #include "platform/win32/find_file_probe.h"
 #include "vendor/core/file_verified_memo.h"
 
@@ -93,6 +94,9 @@ void CScanEngine::RunScan() {
     // when it first looked; the next scan starts afresh.
     qv::ScopedFileLookupCache files;
     CFileVerifiedMemo verdicts;
+    // One prefix from start to end, held by this thread: the registry and file functions,
+    // called for every entry, then find it without taking the process-wide lock.
+    qv::ScopedThreadPrefix prefix(qv::ActivePrefix());
     IScanProgress& bar = m_progress ? *m_progress : SharedNoProgress();
     bar.Reset();
     m_work.Start(EstimateScanWork());
