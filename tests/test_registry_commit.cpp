@@ -557,3 +557,61 @@ TEST_F(RegistryCommitTest, ChangesOnAKeyDeletedAndMadeAgainAreReplayedOnAnotherP
     EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"kept"), std::nullopt);
     EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"later"), 4u);
 }
+
+// A key made since the last save keeps no journal entry per value: its creation is replayed
+// with the values it ends with. Replayed over another program's save, that must give what
+// replaying each change would: their values that we never touched stay, ours win, a value we
+// deleted at the end is gone, and one we deleted and set again is ours.
+TEST_F(RegistryCommitTest, AKeyMadeSinceTheLastSaveIsReplayedWithTheValuesItEndsWith) {
+    qv::RegistryStore mine(dir);
+    {
+        auto lock = mine.WriteLock();
+        mine.BeginBatch();
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"a", 1);
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"b", 2);
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"gone", 3);
+        qv::reg::Key* k = mine.Find(RegRoot::CurrentUser, u"Software\\QvNew\\Key");
+        ASSERT_NE(k, nullptr);
+        ASSERT_EQ(mine.DeleteValue(k, u"gone"), 0);
+        ASSERT_EQ(mine.DeleteValue(k, u"a"), 0);
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"a", 4);
+        {
+            // Another program makes the same key meanwhile, with values of the same names.
+            qv::RegistryStore theirs(dir);
+            auto theirLock = theirs.WriteLock();
+            theirs.BeginBatch();
+            for (const char16_t* name : {u"a", u"gone", u"theirs"})
+                SetDword(theirs, RegRoot::CurrentUser, u"Software\\QvNew\\Key", name, 9);
+            ASSERT_EQ(theirs.EndBatch(), 0) << theirs.LastError();
+        }
+        ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
+    }
+    qv::RegistryStore reread(dir);
+    for (qv::RegistryStore* s : {&mine, &reread}) {
+        EXPECT_EQ(GetDword(*s, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"a"), 4u);
+        EXPECT_EQ(GetDword(*s, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"b"), 2u);
+        EXPECT_EQ(GetDword(*s, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"gone"), std::nullopt);
+        EXPECT_EQ(GetDword(*s, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"theirs"), 9u);
+    }
+
+    // Once saved, a new key is like any other: a later change of it is journaled by itself
+    // and survives another program's save.
+    {
+        auto lock = mine.WriteLock();
+        mine.BeginBatch();
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvNew\\Quiet", u"first", 1);
+        ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
+        mine.BeginBatch();
+        SetDword(mine, RegRoot::CurrentUser, u"Software\\QvNew\\Quiet", u"later", 5);
+        {
+            qv::RegistryStore theirs(dir);
+            ASSERT_EQ(ChangeBoth(theirs, u"theirs", 6), 0);
+        }
+        ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
+    }
+    qv::RegistryStore again(dir);
+    EXPECT_EQ(GetDword(again, RegRoot::CurrentUser, u"Software\\QvNew\\Quiet", u"first"), 1u);
+    EXPECT_EQ(GetDword(again, RegRoot::CurrentUser, u"Software\\QvNew\\Quiet", u"later"), 5u);
+    EXPECT_EQ(GetDword(again, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"a"), 4u);
+    EXPECT_EQ(GetDword(again, RegRoot::CurrentUser, u"Software\\QvCommit", u"theirs"), 6u);
+}
