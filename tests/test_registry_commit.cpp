@@ -615,3 +615,109 @@ TEST_F(RegistryCommitTest, AKeyMadeSinceTheLastSaveIsReplayedWithTheValuesItEnds
     EXPECT_EQ(GetDword(again, RegRoot::CurrentUser, u"Software\\QvNew\\Key", u"a"), 4u);
     EXPECT_EQ(GetDword(again, RegRoot::CurrentUser, u"Software\\QvCommit", u"theirs"), 6u);
 }
+
+namespace {
+
+// A change of a few keys and values, for random sequences of them.
+struct RandomChange {
+    enum Kind { Set, DeleteValue, DeleteKey } kind;
+    std::u16string path;  // below HKCU\Software\QvRandom
+    std::u16string name;  // value name, or the subkey to delete
+    uint32_t data = 0;
+};
+
+RandomChange MakeRandomChange(std::mt19937& rng, uint32_t& counter) {
+    static const char16_t* const kPaths[] = {u"A", u"A\\X", u"A\\Y", u"B", u"B\\X", u"C\\D\\E"};
+    static const char16_t* const kValues[] = {u"v0", u"V0", u"v1", u"v2", u""};
+    static const char16_t* const kSubkeys[] = {u"X", u"Y", u"D"};
+    const uint32_t pick = rng() % 10;
+    RandomChange c{pick < 6 ? RandomChange::Set : pick < 9 ? RandomChange::DeleteValue : RandomChange::DeleteKey,
+                   kPaths[rng() % std::size(kPaths)], {}, ++counter};
+    c.name = c.kind == RandomChange::DeleteKey ? kSubkeys[rng() % std::size(kSubkeys)] : kValues[rng() % std::size(kValues)];
+    return c;
+}
+
+// Makes the change; true when the store took it (a missing value or key is not deleted).
+bool ApplyRandomChange(qv::RegistryStore& store, const RandomChange& c) {
+    const std::u16string path = u"Software\\QvRandom\\" + c.path;
+    long err = 0;
+    if (c.kind == RandomChange::Set) {
+        qv::reg::Key* k = store.Create(RegRoot::CurrentUser, path, nullptr, &err);
+        const uint32_t v = c.data;
+        return k && store.SetValue(k, c.name, REG_DWORD, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}) == 0;
+    }
+    qv::reg::Key* k = store.Find(RegRoot::CurrentUser, path);
+    if (!k) return false;
+    return (c.kind == RandomChange::DeleteValue ? store.DeleteValue(k, c.name) : store.DeleteSubkey(k, c.name, true)) == 0;
+}
+
+// Every key and value below HKCU\Software\QvRandom, one line each.
+std::vector<std::u16string> DumpRandomBranch(const qv::RegistryStore& store) {
+    std::vector<std::u16string> out;
+    auto lock = store.ReadLock();
+    const qv::reg::Key* top = store.Find(RegRoot::CurrentUser, u"Software\\QvRandom");
+    if (!top) return out;
+    std::vector<const qv::reg::Key*> pending{top};
+    while (!pending.empty()) {
+        const qv::reg::Key* k = pending.back();
+        pending.pop_back();
+        const std::u16string path = k->PathFrom(top);
+        out.push_back(u"[" + path + u"]");
+        for (const qv::reg::Value& v : k->Values()) {
+            std::u16string line = path + u" " + std::u16string(v.name) + u"=";
+            for (uint8_t b : v.data) line += char16_t(u'a' + (b & 15)), line += char16_t(u'a' + (b >> 4));
+            out.push_back(line);
+        }
+        for (const qv::reg::Key* c : k->Subkeys()) pending.push_back(c);
+    }
+    return out;
+}
+
+}  // namespace
+
+// Whatever our unsaved changes are, saving them over another program's save gives what making
+// them one by one on top of that program's result would.
+TEST_F(RegistryCommitTest, RandomChangesSavedOverAnotherProgramsSaveEqualMakingThemOnItsResult) {
+    const fs::path expectedDir = tmp.path() / "expected";
+    std::mt19937 rng(2026);
+    uint32_t counter = 0;
+    for (int trial = 0; trial < 25; ++trial) {
+        WriteFile(dir / "system.reg", systemBefore);
+        WriteFile(dir / "user.reg", userBefore);
+        auto changeAndSave = [&](qv::RegistryStore& store, int count) {
+            auto lock = store.WriteLock();
+            store.BeginBatch();
+            for (int i = 0; i < count; ++i) ApplyRandomChange(store, MakeRandomChange(rng, counter));
+            ASSERT_EQ(store.EndBatch(), 0) << store.LastError();
+        };
+        {
+            qv::RegistryStore seed(dir);
+            changeAndSave(seed, 20);
+        }
+        qv::RegistryStore mine(dir);
+        {
+            qv::RegistryStore theirs(dir);
+            changeAndSave(theirs, 30);
+        }
+        fs::remove_all(expectedDir);
+        CopyRegistryFiles(dir, expectedDir);
+        std::vector<RandomChange> taken;
+        {
+            auto lock = mine.WriteLock();
+            mine.BeginBatch();
+            for (int i = 0; i < 40; ++i) {
+                RandomChange c = MakeRandomChange(rng, counter);
+                if (ApplyRandomChange(mine, c)) taken.push_back(c);
+            }
+            ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
+        }
+        qv::RegistryStore expected(expectedDir);
+        {
+            auto lock = expected.WriteLock();
+            for (const RandomChange& c : taken) ApplyRandomChange(expected, c);
+        }
+        qv::RegistryStore reread(dir);
+        ASSERT_EQ(DumpRandomBranch(reread), DumpRandomBranch(expected)) << "trial " << trial;
+        ASSERT_EQ(DumpRandomBranch(mine), DumpRandomBranch(expected)) << "trial " << trial;
+    }
+}
