@@ -558,10 +558,9 @@ TEST_F(RegistryCommitTest, ChangesOnAKeyDeletedAndMadeAgainAreReplayedOnAnotherP
     EXPECT_EQ(GetDword(reread, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"later"), 4u);
 }
 
-// A key made since the last save keeps no journal entry per value: its creation is replayed
-// with the values it ends with. Replayed over another program's save, that must give what
-// replaying each change would: their values that we never touched stay, ours win, a value we
-// deleted at the end is gone, and one we deleted and set again is ours.
+// Changes of a key made since the last save, replayed over another program's save that made
+// the same key: their values that we never touched stay, ours win, a value we deleted at the
+// end is gone, and one we deleted and set again is ours.
 TEST_F(RegistryCommitTest, AKeyMadeSinceTheLastSaveIsReplayedWithTheValuesItEndsWith) {
     qv::RegistryStore mine(dir);
     {

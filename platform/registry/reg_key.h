@@ -84,9 +84,6 @@ public:
     int64_t modified = 0;  // FILETIME; 0 while loading means "not known yet"
     bool isLink = false;
     bool isVolatile = false;
-    // The registry store's number of the unsaved change set that created this key (0: none).
-    // While that change set is the current one, the key's values are saved with the key.
-    uint32_t createdInChangeSet = 0;
     bool Deleted() const { return deleted_; }
 
     // Sets the time of this key and of every ancestor whose time is not known yet.

@@ -384,30 +384,24 @@ reg::Key* RegistryStore::CreateFrom(Key* start, std::u16string_view path, bool a
         return nullptr;
     }
     if (anyCreated) {
-        // Only a key without values so far can have all its values replayed with its creation:
-        // anything it held before would be written over another program's change to it.
-        if (Hive* h = Record(k, Op(OpKind::CreateKey)); h && k->Values().empty())
-            k->createdInChangeSet = h->journalNumber;
+        Record(k, Op{OpKind::CreateKey, nullptr, {}});
         if (created) *created = true;
     }
     return k;
 }
 
-RegistryStore::Hive* RegistryStore::Record(Key* key, Op op) {
+void RegistryStore::Record(Key* key, Op op) {
     Hive* h = HiveOf(key);
-    if (!h) return nullptr;
+    if (!h) return;
     op.key = key;
     h->journal.push_back(op);
     h->dirty = true;
-    return h;
 }
 
 void RegistryStore::ClearJournal(Hive& h) {
     std::deque<Op>().swap(h.journal);
     h.journalTrees.clear();
     h.dirty = false;
-    // Keys created under the old journal no longer carry its number.
-    if (++h.journalNumber == 0) h.journalNumber = 1;
 }
 
 long RegistryStore::SetValue(Key* key, std::u16string_view name, uint32_t type, std::vector<uint8_t> data) {
@@ -420,15 +414,10 @@ long RegistryStore::SetValue(Key* key, std::u16string_view name, uint32_t type, 
     key->Touch(reg::NowAsFileTime());
     // The entry names the value as the caller did (with the tree's name when it is spelled
     // the same, as it nearly always is).
-    if (key->createdInChangeSet) {
-        // The key's creation replays its values, as long as it is in the current journal.
-        const Hive* h = HiveOf(key);
-        if (h && CreatedInJournal(*key, *h)) return ERROR_SUCCESS;
-    }
     const reg::Value* now = key->FindValue(name);
     const std::u16string_view opName =
         now->name == name ? now->name : std::u16string_view(key->Tree().CopyUnits(name), name.size());
-    Record(key, Op(OpKind::SetValue, opName));
+    Record(key, Op{OpKind::SetValue, nullptr, opName});
     return ERROR_SUCCESS;
 }
 
@@ -436,7 +425,7 @@ long RegistryStore::DeleteValue(Key* key, std::u16string_view name) {
     if (!key || key->Deleted()) return ERROR_KEY_DELETED;
     if (!key->RemoveValue(name)) return ERROR_FILE_NOT_FOUND;
     key->Touch(reg::NowAsFileTime());
-    Record(key, Op(OpKind::DeleteValue, {key->Tree().CopyUnits(name), name.size()}));
+    Record(key, Op{OpKind::DeleteValue, nullptr, {key->Tree().CopyUnits(name), name.size()}});
     return ERROR_SUCCESS;
 }
 
@@ -447,7 +436,7 @@ long RegistryStore::DeleteSubkey(Key* parent, std::u16string_view name, bool rec
     if (!child) return ERROR_FILE_NOT_FOUND;
     if (!recursive && !child->Subkeys().empty()) return ERROR_ACCESS_DENIED;
     // Refuse to remove a branch root through a view (HKU\.Default itself).
-    Record(child, Op(OpKind::DeleteKey));
+    Record(child, Op{OpKind::DeleteKey, nullptr, {}});
     parent->RemoveSubkey(name);
     parent->Touch(reg::NowAsFileTime());
     return ERROR_SUCCESS;
@@ -466,27 +455,18 @@ void RegistryStore::Replay(Hive& h, const std::deque<Op>& ops) {
         const std::u16string_view path = lastPath;
         switch (op.kind) {
             case OpKind::CreateKey:
-                if (Key* k = Walk(h.root.get(), path, true, true, nullptr, &err);
-                    k && CreatedInJournal(*op.key, h) && !op.key->Values().empty()) {
-                    // Its values were not recorded one by one: it gets those it holds by now,
-                    // as if each had been replayed.
-                    for (const reg::Value& v : op.key->Values()) k->SetValue(v.name, v.type, v.data);
-                    k->Touch(reg::NowAsFileTime());
-                }
+                Walk(h.root.get(), path, true, true, nullptr, &err);
                 break;
             case OpKind::SetValue:
                 if (Key* k = Walk(h.root.get(), path, true, true, nullptr, &err)) {
                     // Gone from the key by now: a later entry deletes it (or the key).
-                    if (const reg::Value* v = op.key->FindValue(op.Name())) k->SetValue(op.Name(), v->type, v->data);
+                    if (const reg::Value* v = op.key->FindValue(op.name)) k->SetValue(op.name, v->type, v->data);
                     k->Touch(reg::NowAsFileTime());
                 }
                 break;
             case OpKind::DeleteValue:
-                // A key created by this journal that holds the value by now was given it with
-                // its creation, which stands for the later setting that deleting would undo.
-                if (CreatedInJournal(*op.key, h) && op.key->FindValue(op.Name())) break;
                 if (Key* k = Walk(h.root.get(), path, false, true, nullptr, &err)) {
-                    if (k->RemoveValue(op.Name())) k->Touch(reg::NowAsFileTime());
+                    if (k->RemoveValue(op.name)) k->Touch(reg::NowAsFileTime());
                 }
                 break;
             case OpKind::DeleteKey: {

@@ -129,24 +129,16 @@ private:
         int64_t ctimeNs = 0;
         bool operator==(const FileIdentity&) const = default;
     };
-    enum class OpKind : uint8_t { SetValue, DeleteValue, CreateKey, DeleteKey };
+    enum class OpKind { SetValue, DeleteValue, CreateKey, DeleteKey };
     // One change. The key and name live in a tree that the journal keeps alive
     // (Hive::journalTrees), so an entry copies nothing: the key's path from its branch root
     // is told when the change is replayed (a deleted key still knows its parent), and a set
     // value is replayed with the type and data that key holds for it by then, which are what
     // the changes as a whole leave it with.
-    //
-    // A key this journal created records no entry per value: its creation is replayed with
-    // every value it holds by then (an import of a large file would otherwise keep an entry
-    // for each of its values until the save).
     struct Op {
-        Op(OpKind k, std::u16string_view n = {})
-            : name(n.data()), nameLen(static_cast<uint32_t>(n.size())), kind(k) {}
-        std::u16string_view Name() const { return {name, nameLen}; }
-        const reg::Key* key = nullptr;
-        const char16_t* name;
-        uint32_t nameLen;
         OpKind kind;
+        const reg::Key* key = nullptr;
+        std::u16string_view name;
     };
     struct Hive {
         reg::Branch branch;
@@ -156,9 +148,6 @@ private:
         reg::HiveLoadReport report;
         FileIdentity identity;
         std::deque<Op> journal;  // a deque: a long journal grows without being copied
-        // Numbers the journals of this branch; a key created under the current one carries
-        // it (Key::createdInChangeSet). Never 0.
-        uint32_t journalNumber = 1;
         // Trees that entries of the journal point into, besides the current one.
         std::vector<std::shared_ptr<reg::Key>> journalTrees;
         bool dirty = false;
@@ -183,12 +172,7 @@ private:
     // Create's walk from `start`, recording a created key (`anyCreated`: one was made already).
     reg::Key* CreateFrom(reg::Key* start, std::u16string_view path, bool anyCreated, bool* created, long* error);
     reg::Key* StartKey(RegRoot root, std::u16string_view& path, bool create, long* error) const;
-    // Adds a change to the journal of the key's branch; returns that branch.
-    Hive* Record(reg::Key* key, Op op);
-    // The key was created under its branch's current journal, which replays its values with it.
-    static bool CreatedInJournal(const reg::Key& key, const Hive& h) {
-        return key.createdInChangeSet == h.journalNumber;
-    }
+    void Record(reg::Key* key, Op op);
     static void ClearJournal(Hive& h);
     void Replay(Hive& h, const std::deque<Op>& ops);
     void Rollback();
