@@ -58,6 +58,13 @@ long ChangeBoth(qv::RegistryStore& store, std::u16string_view name, uint32_t v) 
     return store.EndBatch();
 }
 
+// Another program (a store of its own) changes both files and saves, while the caller's
+// store may hold unsaved changes.
+void AnotherProgramChangesBoth(const fs::path& dir, std::u16string_view name, uint32_t v) {
+    qv::RegistryStore theirs(dir);
+    ASSERT_EQ(ChangeBoth(theirs, name, v), 0) << theirs.LastError();
+}
+
 bool Contains(const std::vector<std::string>& list, const std::string& part) {
     for (const std::string& s : list)
         if (s.find(part) != std::string::npos) return true;
@@ -476,10 +483,7 @@ TEST_F(RegistryCommitTest, ALinkPlantedAsTheLockFileIsNotFollowed) {
 
 TEST_F(RegistryCommitTest, AWriterWhoseFilesBothChangedKeepsTheirChangesAndAddsItsOwn) {
     qv::RegistryStore mine(dir);
-    {
-        qv::RegistryStore theirs(dir);
-        ASSERT_EQ(ChangeBoth(theirs, u"theirs", 1), 0);
-    }
+    ASSERT_NO_FATAL_FAILURE(AnotherProgramChangesBoth(dir, u"theirs", 1));
     const uint64_t generation = mine.Generation();
     {
         auto lock = mine.WriteLock();
@@ -543,11 +547,8 @@ TEST_F(RegistryCommitTest, ChangesOnAKeyDeletedAndMadeAgainAreReplayedOnAnotherP
         qv::reg::Key* kept = mine.Find(RegRoot::CurrentUser, u"Software\\QvReplay\\Kept");
         ASSERT_EQ(mine.DeleteValue(kept, u"kept"), 0);
         SetDword(mine, RegRoot::CurrentUser, u"Software\\QvReplay\\Kept", u"later", 4);
-        {
-            // Another program saves meanwhile.
-            qv::RegistryStore theirs(dir);
-            ASSERT_EQ(ChangeBoth(theirs, u"theirs", 5), 0);
-        }
+        // Another program saves meanwhile.
+        ASSERT_NO_FATAL_FAILURE(AnotherProgramChangesBoth(dir, u"theirs", 5));
         ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
     }
     qv::RegistryStore reread(dir);
@@ -602,10 +603,7 @@ TEST_F(RegistryCommitTest, AKeyMadeSinceTheLastSaveIsReplayedWithTheValuesItEnds
         ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
         mine.BeginBatch();
         SetDword(mine, RegRoot::CurrentUser, u"Software\\QvNew\\Quiet", u"later", 5);
-        {
-            qv::RegistryStore theirs(dir);
-            ASSERT_EQ(ChangeBoth(theirs, u"theirs", 6), 0);
-        }
+        ASSERT_NO_FATAL_FAILURE(AnotherProgramChangesBoth(dir, u"theirs", 6));
         ASSERT_EQ(mine.EndBatch(), 0) << mine.LastError();
     }
     qv::RegistryStore again(dir);
